@@ -1,0 +1,13 @@
+"""Multiple-precision numerical inverse Laplace transforms and Bessel functions.
+
+The work is done by the compiled module ``invlap._native`` (GNU MPFR):
+
+* ``gwr_rust(fn_obj, times, m=32, prec=None)``: the inverse Laplace transform of a
+  Python callable F(s) at each time, by the Gaver-Wynn-Rho method;
+* ``besseli_rust(n, x, prec=34)`` and ``besselk_rust(n, x, prec=34)``: the modified
+  Bessel functions I_n(x) and K_n(x) for n = 0 and 1.
+"""
+
+from invlap._native import besseli_rust, besselk_rust, gwr_rust
+
+__all__ = ["gwr_rust", "besseli_rust", "besselk_rust"]

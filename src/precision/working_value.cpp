@@ -1,0 +1,43 @@
+#include "precision/working_value.hpp"
+
+#include <limits>
+
+#include "failure/internal_failure.hpp"
+
+Bits WorkingValue::bits() const {
+    mpfr_prec_t p = mpfr_get_prec(value_.get());
+    if (p < 1 || static_cast<std::uintmax_t>(p) > std::numeric_limits<Bits>::max()) {
+        internal_failure("overflow");
+    }
+    return static_cast<Bits>(p);
+}
+
+void set_decimal(WorkingValue& d, const char* text) {
+    mpfr_strtofr(d.get(), text, nullptr, 10, nearest);
+}
+
+WorkingValue copy_at(Bits bits, const WorkingValue& v) {
+    WorkingValue out(bits);
+    set(out, v);
+    return out;
+}
+
+WorkingValue with_precision(Bits bits, WorkingValue&& v) {
+    if (v.bits() == bits) {
+        return std::move(v);
+    }
+    WorkingValue out = copy_at(bits, v);
+    WorkingValue released = std::move(v);  // v is given up here, as promised
+    return out;
+}
+
+ValueVector filled_vector(WorkingValue&& v, std::size_t count) {
+    ValueVector out;
+    out.reserve(count);
+    Bits bits = v.bits();
+    for (std::size_t i = 1; i < count; ++i) {
+        out.push_back(copy_at(bits, v));
+    }
+    out.push_back(std::move(v));
+    return out;
+}
