@@ -38,7 +38,9 @@ std::string quoted_list(const std::array<const char*, max_parameters>& names, st
         if (i > 0) {
             out += (i + 1 == count) ? " and " : ", ";
         }
-        out += "'" + std::string(names[i]) + "'";
+        out += '\'';
+        out += names[i];
+        out += '\'';
     }
     return out;
 }

@@ -61,7 +61,12 @@ std::string type_qualname(PyObject* obj) {
 }
 
 std::string conversion_message(PyObject* obj, const char* target) {
-    return "'" + type_qualname(obj) + "' object cannot be converted to '" + target + "'";
+    std::string message = "'";
+    message += type_qualname(obj);
+    message += "' object cannot be converted to '";
+    message += target;
+    message += "'";
+    return message;
 }
 
 std::string describe_exception(PyObject* exc) {
