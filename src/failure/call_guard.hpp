@@ -5,6 +5,7 @@
 #include <Python.h>
 
 #include <new>
+#include <stdexcept>
 
 #include "failure/error.hpp"
 #include "failure/exception_type.hpp"
@@ -28,6 +29,8 @@ PyObject* call_guard(Body&& body) noexcept {
         PyErr_SetString(PyExc_MemoryError, exhausted.message().c_str());
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();  // our own allocations ran out: an ordinary MemoryError
+    } catch (const std::length_error&) {
+        PyErr_NoMemory();  // a vector asked for more than it can ever hold
     } catch (...) {
         abort_with_report("unexpected C++ exception at the interpreter boundary");
     }
