@@ -1,0 +1,35 @@
+#pragma once
+// Polls for Ctrl-C from long stretches of native arithmetic that never call
+// back into Python. The work between polls is counted in limb operations, so
+// the pace follows the precision: at 233 bits a poll every ~65000 operations
+// (a few milliseconds), at millions of bits one after every few operations.
+
+#include <cstdint>
+
+#include "failure/interrupts.hpp"
+#include "precision/working_value.hpp"
+
+class InterruptPacer {
+public:
+    explicit InterruptPacer(Bits bits) : limbs_per_value_((std::uint64_t{bits} + 63) / 64) {}
+
+    // After `operations` MPFR operations on values of the pacer's precision.
+    // May end the call with the KeyboardInterrupt of a signal handler.
+    void account(std::uint64_t operations) {
+        pending_limbs_ += operations * limbs_per_value_;
+        if (pending_limbs_ >= limbs_between_polls) {
+            pending_limbs_ = 0;
+            poll_interrupts();
+        }
+    }
+
+private:
+    // 2^18 limb operations take a few milliseconds for mul_ui/add at any size
+    // and well under a second for a full division at a million limbs, so
+    // Ctrl-C is seen within a fraction of a second, while at ordinary
+    // precisions a poll costs nothing measurable.
+    static constexpr std::uint64_t limbs_between_polls = std::uint64_t{1} << 18;
+
+    std::uint64_t limbs_per_value_;
+    std::uint64_t pending_limbs_ = 0;
+};
