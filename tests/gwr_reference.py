@@ -31,7 +31,7 @@ def _context(bits):
 
 
 def tables(m, bits):
-    with gmpy2.local_context(_context(bits)):
+    with _context(bits):
         f = [gmpy2.mpfr(1)]
         for k in range(1, 2 * m + 1):
             f.append(f[-1] * k)
@@ -51,7 +51,7 @@ def tables(m, bits):
 
 def sample_points(t, m, bits):
     """The doubles handed to F for one time: k * (ln 2 / t) at P bits, then rounded."""
-    with gmpy2.local_context(_context(bits)):
+    with _context(bits):
         a = gmpy2.log(gmpy2.mpfr(2)) / gmpy2.mpfr(t, 53)
         return a, [float(a * k) for k in range(1, 2 * m + 1)]
 
@@ -84,7 +84,7 @@ def gwr(fn, times, m, prec=None):
     results = []
     for t in times:
         a, points = sample_points(t, m, bits)
-        with gmpy2.local_context(_context(bits)):
+        with _context(bits):
             samples = [gmpy2.mpfr(float(fn(s)), bits) for s in points]
             g = []
             for n in range(1, m + 1):

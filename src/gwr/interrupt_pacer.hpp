@@ -2,7 +2,9 @@
 // Polls for Ctrl-C from long stretches of native arithmetic that never call
 // back into Python. The work between polls is counted in limb operations, so
 // the pace follows the precision: at 233 bits a poll every ~65000 operations
-// (a few milliseconds), at millions of bits one after every few operations.
+// (a few milliseconds), at millions of bits one after every operation. One
+// MPFR operation is never interrupted: at millions of limbs a single quotient
+// can take seconds.
 
 #include <cstdint>
 
@@ -24,10 +26,10 @@ public:
     }
 
 private:
-    // 2^18 limb operations take a few milliseconds for mul_ui/add at any size
-    // and well under a second for a full division at a million limbs, so
-    // Ctrl-C is seen within a fraction of a second, while at ordinary
-    // precisions a poll costs nothing measurable.
+    // 2^18 limb operations: well under a millisecond of linear operations
+    // (mul_ui, add, sub). Quotients cost more per limb: a rho entry at 10^4
+    // limbs takes about 10 ms and counts 3 * 10^4, so a poll still comes about
+    // every 0.1 s. At 233 bits, one poll per ~2^16 operations costs nothing measurable.
     static constexpr std::uint64_t limbs_between_polls = std::uint64_t{1} << 18;
 
     std::uint64_t limbs_per_value_;

@@ -64,8 +64,8 @@ const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, Inte
             if (j == first && k % 2 == 1) {
                 set(work.estimate, work.next[j]);
             }
+            pacer.account(3);
         }
-        pacer.account(3 * (first + 1));
         // Shift the columns by rotating the three vectors instead of copying
         // before[i] = previous[i], previous[i] = next[i] value by value. Both
         // give the same values wherever they are read again: at the start of
