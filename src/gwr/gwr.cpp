@@ -2,12 +2,12 @@
 // (Valko & Abate 2004, "Comparison of sequence accelerators for the Gaver
 // method of numerical Laplace transform inversion", Comput. Math. Appl. 48).
 //
-// The working precision comes from the caller's digits, or from m: each Gaver
-// term needs about 2.1 more decimal digits because G_n cancels about
-// C(2n, n) ~ 4^n in magnitude. The samples enter as doubles whatever the
-// precision, so beyond m ~ 10 the magnified rounding of F itself dominates
-// (m = 32 returns about 0.18 for F = 1/(s+1) at t = 1); callers whose F is
-// accurate to double only should use m around 8 to 12.
+// The working precision comes from the caller's digits, or from m: about
+// 2.1 m decimal digits for m terms, the precision Valko and Abate use with the
+// method, since the Gaver sums cancel more digits with every term. The samples
+// enter as doubles whatever the precision, so beyond m ~ 10 the magnified
+// rounding of F itself dominates (m = 32 returns about 0.18 for F = 1/(s+1)
+// at t = 1); callers whose F is accurate to double only should use m of 8 to 12.
 
 #include "gwr/gwr.hpp"
 
@@ -22,7 +22,8 @@ Result<std::vector<double>> gwr_rust(PyObject* fn_obj, const std::vector<double>
     const Bits bits = digits_to_bits(digits ? *digits : gwr_default_digits(m));
     // Before the first value exists: MPFR aborts the process on a failed allocation.
     require_gwr_memory(m, bits, !times.empty());
-    // Built even when there is no time point, so every call pays the same checks.
+    // Built even without a time point: whether a call fails (memory, Ctrl-C)
+    // then depends on m and the precision alone.
     GwrTables tables = build_gwr_tables(m, bits);
     if (times.empty()) {
         return std::vector<double>{};

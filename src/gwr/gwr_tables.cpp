@@ -1,9 +1,10 @@
 // Tables of the Gaver functionals.
 //
 // Gaver (1966) writes the n-th functional of f at t, with a = ln 2 / t, as
-//   G_n = a (2n)! / (n! (n-1)!) * sum_{i=0..n} (-1)^i C(n, i) F((n+i) a),
-// (Valko & Abate 2004, eq. 5; Abate & Whitt 2006, eq. 47). The coefficient
-// c_n and the binomial coefficients do not depend on t, so they are made once.
+//   G_n = a (2n)! / (n! (n-1)!) * sum_{i=0..n} (-1)^i C(n, i) F((n+i) a)
+// (also Valko & Abate 2004; Abate & Whitt 2006, on the Gaver-Stehfest method).
+// The coefficient c_n and the binomial coefficients do not depend on t, so
+// they are made once.
 //
 // The order of operations is fixed, each rounding to nearest at P bits:
 // factorials by repeated mul_ui, c_n = f_2n / ((f_(n-1) * f_(n-1)) * n), and

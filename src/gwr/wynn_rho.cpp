@@ -1,4 +1,4 @@
-// Wynn's rho algorithm (Wynn 1956; Valko & Abate 2004, eq. 6-7), which
+// Wynn's rho algorithm (Wynn 1956; Valko & Abate 2004), which
 // accelerates the Gaver functionals towards f(t):
 //   rho_(-1)^(j) = 0,  rho_0^(j) = G_(j+1),
 //   rho_r^(j) = rho_(r-2)^(j+1) + r / (rho_(r-1)^(j+1) - rho_(r-1)^(j)),
@@ -56,7 +56,8 @@ const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, Inte
                 return work.estimate;
             }
             // q = (k+1) / d, with k+1 held exactly in `order` rather than
-            // passed as the double k+1: either way MPFR returns the correctly
+            // passed as the double k+1 (also exact: k+1 < 2^53 for every m whose
+            // tables fit in memory). Either way MPFR returns the correctly
             // rounded quotient of the same two exact numbers, so the bits agree.
             div(work.quotient, work.order, work.difference);
             // rho_r^(j) = rho_(r-2)^(j+1) + q
