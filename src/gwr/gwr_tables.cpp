@@ -1,0 +1,90 @@
+// Tables of the Gaver functionals.
+//
+// Gaver (1966) writes the n-th functional of f at t, with a = ln 2 / t, as
+//   G_n = a (2n)! / (n! (n-1)!) * sum_{i=0..n} (-1)^i C(n, i) F((n+i) a)
+// (also Valko & Abate 2004; Abate & Whitt 2006, on the Gaver-Stehfest method).
+// The coefficient c_n and the binomial coefficients do not depend on t, so
+// they are made once.
+//
+// The order of operations is fixed, each rounding to nearest at P bits:
+// factorials by repeated mul_ui, c_n = f_2n / ((f_(n-1) * f_(n-1)) * n), and
+// each binomial row by the recurrence C(n, k) = C(n, k-1) * (n+1-k) / k. While
+// the exact integers fit in P bits every step is exact; beyond that (large m
+// at a small explicit precision) the results carry the rounding of exactly
+// these steps, which the results are tied to bit for bit.
+
+#include "gwr/gwr_tables.hpp"
+
+#include "gwr/interrupt_pacer.hpp"
+
+// mul_ui takes k up to 2m as an unsigned long; m is a 64-bit count, and the
+// memory check has already refused every m for which 2m could overflow.
+static_assert(sizeof(unsigned long) == sizeof(std::uint64_t));
+
+namespace {
+
+// f_0 ... f_(2m): f_0 = 1, f_k = f_(k-1) * k.
+ValueVector factorials(std::uint64_t m, Bits bits, InterruptPacer& pacer) {
+    ValueVector f;
+    f.reserve(2 * m + 1);
+    f.emplace_back(bits);
+    set_si(f.back(), 1);
+    for (std::uint64_t k = 1; k <= 2 * m; ++k) {
+        WorkingValue next(bits);
+        mul_ui(next, f.back(), k);
+        f.push_back(std::move(next));
+        pacer.account(1);
+    }
+    return f;
+}
+
+// c_n = f_(2n) / ((f_(n-1) * f_(n-1)) * n) for n = 1 ... m.
+ValueVector coefficients(std::uint64_t m, Bits bits, const ValueVector& f,
+                         InterruptPacer& pacer) {
+    ValueVector c;
+    c.reserve(m);
+    WorkingValue p(bits);
+    for (std::uint64_t n = 1; n <= m; ++n) {
+        mul(p, f[n - 1], f[n - 1]);
+        mul_ui(p, p, n);
+        WorkingValue cn(bits);
+        div(cn, f[2 * n], p);
+        c.push_back(std::move(cn));
+        // A full product and quotient cost more than a linear operation: weigh them so.
+        pacer.account(8);
+    }
+    return c;
+}
+
+// C(n, 0) ... C(n, n): C(n, 0) = 1, C(n, k) = (C(n, k-1) * (n+1-k)) / k.
+ValueVector binomial_row(std::uint64_t n, Bits bits, InterruptPacer& pacer) {
+    ValueVector row;
+    row.reserve(n + 1);
+    row.emplace_back(bits);
+    set_si(row.back(), 1);
+    for (std::uint64_t k = 1; k <= n; ++k) {
+        WorkingValue next(bits);
+        mul_ui(next, row.back(), n + 1 - k);
+        div_ui(next, next, k);
+        row.push_back(std::move(next));
+        pacer.account(2);
+    }
+    return row;
+}
+
+}  // namespace
+
+GwrTables build_gwr_tables(std::uint64_t m, Bits bits) {
+    InterruptPacer pacer(bits);
+    GwrTables tables{{}, {}, bits};
+    // The factorials live only while the coefficients are made.
+    {
+        ValueVector f = factorials(m, bits, pacer);
+        tables.coefficients = coefficients(m, bits, f, pacer);
+    }
+    tables.binomial_rows.reserve(m);
+    for (std::uint64_t n = 1; n <= m; ++n) {
+        tables.binomial_rows.push_back(binomial_row(n, bits, pacer));
+    }
+    return tables;
+}
