@@ -73,3 +73,32 @@ def run_python(code, timeout=120):
     """Runs code in a fresh interpreter (for process-wide state); returns the result."""
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           timeout=timeout)
+
+
+# --- Stand-in while the numerical routines are stubs; delete together with them. ---
+# A stub ends every call that reaches it with an internal failure "... not built yet".
+# Reaching it still proves that binding and conversion passed.
+def _is_stub_failure(exc):
+    return type(exc).__name__ == "PanicException" and str(exc).endswith("not built yet")
+
+
+def assert_reaches_routine(call, sentinel=None):
+    """The call got past binding and conversion: it returned, raised `sentinel`
+    (an exception object that only fn_obj raises), or met a stub routine."""
+    try:
+        call()
+    except BaseException as exc:
+        if exc is not sentinel and not _is_stub_failure(exc):
+            raise
+# --- end of stand-in ---
+
+
+def outcome(call):
+    """("value", result) or ("panic", message): how a call that passes conversion ends.
+    Any other exception propagates, so a conversion failure fails the test."""
+    try:
+        return ("value", call())
+    except BaseException as exc:
+        if type(exc).__name__ != "PanicException":
+            raise
+        return ("panic", str(exc))
