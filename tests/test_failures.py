@@ -71,10 +71,11 @@ def test_backtrace_hint_only_once_per_process():
         "    try:\n"
         "        _native.besseli_rust(5, 1.0)\n"
         "    except BaseException:\n"
-        "        pass\n")
+        "        pass\n"
+        "os.write(2, b'--mark--\\n')\n")  # what follows (a sanitizer's summary) is no report
     assert result.returncode == 0, result.stderr
     first, second, third = [s.strip("\n").splitlines()
-                            for s in result.stderr.split("--mark--\n")[1:]]
+                            for s in result.stderr.split("--mark--\n")[1:4]]
     assert len(first) == len(second) + 1 and first[:-1] == second
     assert third == second
 
