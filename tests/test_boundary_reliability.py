@@ -8,34 +8,12 @@ import sys
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
-from support import Probe, leaks, refcounts_unchanged, run_python
+from invlap._native import besseli_rust
+from support import Hooks, Probe, leaks, refcounts_unchanged, run_python
 
 under_sanitizer = pytest.mark.skipif(
     os.environ.get("INVLAP_SANITIZE") == "1",
     reason="getallocatedblocks and mallinfo2 see nothing under PYTHONMALLOC=malloc and ASan")
-
-
-class Raises:
-    """A conversion hook (__float__, __index__) raising a new `make_error()` each time:
-    re-raising one object would grow its traceback, and the counts with it."""
-
-    def __init__(self, make_error):
-        self.make_error = make_error
-
-    def _raise(self):
-        raise self.make_error()
-
-    __float__ = __index__ = _raise
-
-
-class NestedFailure:
-    """A __float__ hook in which a nested call of the module fails internally."""
-
-    def __init__(self, native):
-        self.native = native
-
-    def __float__(self):
-        return self.native.besseli_rust(5, 1.0)
 
 
 class LengthFails(list):
@@ -52,132 +30,53 @@ def fn(s):
     return 0.5
 
 
-# Each case makes fresh objects and returns the call and the objects whose
-# reference counts it must leave as they were.
-CASES = {}
-
-
-def case(make):
-    CASES[make.__name__.replace("_", "-")] = make
-    return make
-
-
 def fresh_times():
     return [float("1.5"), float("2.5")]
 
 
-@case
-def too_many_positional(n):
-    p = Probe()
-    return lambda: n.besseli_rust(p, p, p, p), [p]
+def boom():
+    raise ValueError("boom")  # a new exception per call: a re-raised one grows its traceback
 
 
-@case
-def unknown_keyword(n):
-    p = Probe()
-    return lambda: n.besseli_rust(p, p, zz=p), [p]
+def type_error_caused_by(root):
+    error = TypeError("inner")
+    error.__cause__ = root
+    return error
 
 
-@case
-def multiple_values(n):
-    t = fresh_times()
-    return lambda: n.gwr_rust(fn, t, times=t), [t, *t]
+# Each case's default arguments are the fresh, non-immortal objects it passes (an
+# object() fails every conversion); their counts, and those of the items of the
+# lists among them, must be the same after the call as before.
+CASES = {
+    "too-many-positional": lambda n, p=Probe(): n.besseli_rust(p, p, p, p),
+    "unknown-keyword": lambda n, p=Probe(): n.besseli_rust(p, p, zz=p),
+    "multiple-values": lambda n, t=fresh_times(): n.gwr_rust(fn, t, times=t),
+    "missing": lambda n, p=Probe(): n.gwr_rust(fn_obj=p),
+    "n-fails": lambda n, o=object(): n.besseli_rust(o, 1.0),
+    "x-fails-after-n": lambda n, p=Probe(), o=object(): n.besselk_rust(p, o),
+    "prec-fails-after-x": lambda n, p=Probe(), o=object(): n.besseli_rust(p, p, o),
+    "times-str": lambda n, s="".join(["ab", "c"]): n.gwr_rust(fn, s),
+    "times-not-sequence": lambda n, o=object(): n.gwr_rust(fn, o),
+    "times-item-fails": lambda n, t=fresh_times() + [object()]: n.gwr_rust(fn, t),
+    "m-fails-after-times": lambda n, t=fresh_times(), o=object(): n.gwr_rust(fn, t, o),
+    "prec-fails-after-m": lambda n, t=fresh_times(), p=Probe(), o=object(): n.gwr_rust(fn, t, p, o),
+    "length-fails": lambda n, t=LengthFails(fresh_times()): n.gwr_rust(fn, t, 2),
+    "hook-raises": lambda n, h=Hooks(boom): n.besseli_rust(0, h),
+    "hook-type-error-reworded":
+        lambda n, r=ValueError("root"): n.besseli_rust(Hooks(lambda: type_error_caused_by(r)), 1.0),
+    "hook-unprintable-type-error": lambda n, u=Unprintable(): n.besseli_rust(0, Hooks(lambda: TypeError(u))),
+    "internal-failure": lambda n, x=float("1.5"): n.besseli_rust(5, x),
+    "resumed-failure": lambda n, h=Hooks(lambda: besseli_rust(5, 1.0)): n.besselk_rust(0, h),
+    "reaches-routine": lambda n, t=fresh_times(), p=Probe(), g=lambda s: 0.5: n.gwr_rust(g, t, p, p),
+}
 
 
-@case
-def missing(n):
-    p = Probe()
-    return lambda: n.gwr_rust(fn_obj=p), [p]
-
-
-@case
-def n_fails(n):
-    o = object()
-    return lambda: n.besseli_rust(o, 1.0), [o]
-
-
-@case
-def x_fails_after_n(n):
-    p, o = Probe(), object()
-    return lambda: n.besselk_rust(p, o), [p, o]
-
-
-@case
-def prec_fails_after_n_and_x(n):
-    p, o = Probe(), object()
-    return lambda: n.besseli_rust(p, p, o), [p, o]
-
-
-@case
-def times_item_fails(n):
-    t = fresh_times() + [object()]
-    return lambda: n.gwr_rust(fn, t), [t, *t]
-
-
-@case
-def m_fails_after_times(n):
-    t, o = fresh_times(), object()
-    return lambda: n.gwr_rust(fn, t, o), [t, *t, o]
-
-
-@case
-def prec_fails_after_m(n):
-    t, p, o = fresh_times(), Probe(), object()
-    return lambda: n.gwr_rust(fn, t, p, o), [t, *t, p, o]
-
-
-@case
-def length_fails(n):
-    t = LengthFails(fresh_times())
-    return lambda: n.gwr_rust(fn, t, 2), [t, list.__getitem__(t, 0), list.__getitem__(t, 1)]
-
-
-@case
-def hook_raises(n):
-    h = Raises(lambda: ValueError("boom"))
-    return lambda: n.besseli_rust(0, h), [h]
-
-
-@case
-def hook_type_error_reworded(n):
-    root = ValueError("root")
-
-    def chained():
-        error = TypeError("inner")
-        error.__cause__ = root
-        return error
-
-    h = Raises(chained)
-    return lambda: n.besseli_rust(h, 1.0), [h, root]
-
-
-@case
-def hook_unprintable_type_error(n):
-    text = Unprintable()
-    h = Raises(lambda: TypeError(text))
-    return lambda: n.besseli_rust(0, h), [h, text]
-
-
-@case
-def internal_failure(n):
-    x = float("1.5")
-    return lambda: n.besseli_rust(5, x), [x]
-
-
-@case
-def resumed_failure(n):
-    h = NestedFailure(n)
-    return lambda: n.besselk_rust(0, h), [h]
-
-
-@case
-def reaches_routine(n):
-    t, p = fresh_times(), Probe()
-
-    def g(s):
-        return 0.5
-
-    return lambda: n.gwr_rust(g, t, p, p), [t, *t, p, g]
+def objects_of(case):
+    objects = list(case.__defaults__)
+    for obj in case.__defaults__:
+        if isinstance(obj, list):
+            objects += list(list.__iter__(obj))
+    return objects
 
 
 @pytest.fixture
@@ -190,15 +89,13 @@ def quiet_hooks(monkeypatch):
 
 @pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
 def test_argument_refcounts_unchanged(native, quiet_hooks, case):
-    call, objects = case(native)
-    assert refcounts_unchanged(call, *objects)
+    assert refcounts_unchanged(lambda: case(native), *objects_of(case))
 
 
 @under_sanitizer
 @pytest.mark.parametrize("case", CASES.values(), ids=CASES.keys())
 def test_no_growth_over_repeated_failures(native, quiet_hooks, case):
-    call, _ = case(native)
-    assert not leaks(call)
+    assert not leaks(lambda: case(native))
 
 
 @under_sanitizer

@@ -1,10 +1,11 @@
 """Conversion of each argument to its machine value, and the exceptions of a failed one."""
 
 import sys
+import traceback
 
 import pytest
 
-from support import assert_reaches_routine, outcome
+from support import HOOK_SITES, Hooks, assert_reaches_routine, outcome
 
 
 class Sentinel(Exception):
@@ -15,20 +16,6 @@ def raising_fn(sentinel):
     def fn(s):
         raise sentinel
     return fn
-
-
-class Gives:
-    """__float__ and __index__ both return `value`, or raise it if it is an exception."""
-
-    def __init__(self, value):
-        self.value = value
-
-    def _give(self):
-        if isinstance(self.value, BaseException):
-            raise self.value
-        return self.value
-
-    __float__ = __index__ = _give
 
 
 class IndexOnly:
@@ -75,7 +62,7 @@ CONVERSION_FAILURES = {
     "n-float": ("besseli_rust", (1.0, 1.0), {}, TypeError, "argument 'n': " + NOT_INTEGER),
     "n-minus-one": ("besseli_rust", (-1, 1.0), {}, OverflowError, OUT_OF_RANGE),
     "n-2**32": ("besselk_rust", (2**32, 1.0), {}, OverflowError, OUT_OF_RANGE),
-    "n-index-minus-one": ("besseli_rust", (Gives(-1), 1.0), {}, OverflowError, OUT_OF_RANGE),
+    "n-index-minus-one": ("besseli_rust", (Hooks(-1), 1.0), {}, OverflowError, OUT_OF_RANGE),
     "n-beyond-c-long": ("besseli_rust", (2**64, 1.0), {}, OverflowError,
                         "Python int too large to convert to C long"),
     "prec-none-bessel": ("besselk_rust", (0, 1.0, None), {}, TypeError,
@@ -87,11 +74,11 @@ CONVERSION_FAILURES = {
     "m-negative": ("gwr_rust", (f, [1.0]), {"m": -1}, OverflowError,
                    "can't convert negative int to unsigned"),
     "m-2**64": ("gwr_rust", (f, [1.0]), {"m": 2**64}, OverflowError, "int too big to convert"),
-    "m-index-2**64": ("gwr_rust", (f, [1.0], Gives(2**64)), {}, OverflowError, "int too big to convert"),
+    "m-index-2**64": ("gwr_rust", (f, [1.0], Hooks(2**64)), {}, OverflowError, "int too big to convert"),
     "m-float": ("gwr_rust", (f, [1.0]), {"m": 2.0}, TypeError, "argument 'm': " + NOT_INTEGER),
     "m-none": ("gwr_rust", (f, [1.0], None), {}, TypeError,
                "argument 'm': 'NoneType' object cannot be interpreted as an integer"),
-    "m-index-not-int": ("gwr_rust", (f, [1.0], Gives(2.0)), {}, TypeError,
+    "m-index-not-int": ("gwr_rust", (f, [1.0], Hooks(2.0)), {}, TypeError,
                         "argument 'm': __index__ returned non-int (type float)"),
     "times-str": ("gwr_rust", (f, "abc"), {}, TypeError, "argument 'times': Can't extract `str` to `Vec`"),
     "times-str-subclass": ("gwr_rust", (f, StrSub("1")), {}, TypeError,
@@ -121,7 +108,7 @@ CONVERSION_FAILURES = {
                             "argument 'm': 'float' object cannot be interpreted as an integer"),
     "times-iterator": ("gwr_rust", (f, map(float, [1.0])), {}, TypeError,
                                    "argument 'times': 'map' object cannot be converted to 'Sequence'"),
-    "x-unencodable-message": ("besseli_rust", (0, Gives(TypeError("bad \udc80"))), {}, TypeError,
+    "x-unencodable-message": ("besseli_rust", (0, Hooks(TypeError("bad \udc80"))), {}, TypeError,
                               "argument 'x': bad \ufffd"),
 }
 
@@ -141,15 +128,15 @@ SAME_AS = {
     "x-int": ((0, 2), (0, 2.0)),
     "x-bool": ((0, True), (0, 1.0)),
     "x-float-subclass": ((1, FloatSub(2.5)), (1, 2.5)),
-    "x-dunder-float": ((1, Gives(2.5)), (1, 2.5)),
+    "x-dunder-float": ((1, Hooks(2.5)), (1, 2.5)),
     "x-dunder-index": ((1, IndexOnly(2)), (1, 2.0)),
     # -1.0 is also the conversion's failure value; with nothing pending it is a value.
-    "x-minus-one": ((0, Gives(-1.0)), (0, -1.0)),
+    "x-minus-one": ((0, Hooks(-1.0)), (0, -1.0)),
     "n-bool": ((True, 2.5), (1, 2.5)),
-    "n-dunder-index": ((Gives(1), 2.5), (1, 2.5)),
+    "n-dunder-index": ((Hooks(1), 2.5), (1, 2.5)),
     "n-int-subclass": ((IntSub(1), 2.5), (1, 2.5)),
     "n-largest": ((2**32 - 1, 1.0), (5, 1.0)),
-    "prec-dunder-index": ((0, 2.5, Gives(20)), (0, 2.5, 20)),
+    "prec-dunder-index": ((0, 2.5, Hooks(20)), (0, 2.5, 20)),
     "prec-bool": ((0, 2.5, True), (0, 2.5, 1)),
 }
 
@@ -165,9 +152,9 @@ GWR_PASSES = {
     "times-empty": ([], {"m": 1}),
     "times-bytes": (b"\x01", {}),
     "m-bool": ([1.0], {"m": True}),
-    "m-dunder-index": ([1.0], {"m": Gives(3)}),
+    "m-dunder-index": ([1.0], {"m": Hooks(3)}),
     "m-int-subclass": ([1.0], {"m": IntSub(3)}),
-    "prec-dunder-index": ([1.0], {"prec": Gives(20)}),
+    "prec-dunder-index": ([1.0], {"prec": Hooks(20)}),
     "prec-none": ([1.0], {"prec": None}),
 }
 
@@ -204,40 +191,16 @@ def test_gwr_prec_none_is_absent(native):
     assert run(prec=None) == run()
 
 
-class BreaksAfterOne(list):
-    def __init__(self, error):
-        super().__init__([1.0, 2.0])
-        self.error = error
-
-    def __iter__(self):
-        yield 1.0
-        raise self.error
-
-
-def hook_raising(where, error):
-    """(function, args) of a call whose `where` conversion runs a hook raising `error`."""
-    return {
-        "x": ("besseli_rust", (0, Gives(error))),
-        "n": ("besselk_rust", (Gives(error), 1.0)),
-        "prec": ("besseli_rust", (0, 1.0, Gives(error))),
-        "m": ("gwr_rust", (f, [1.0], Gives(error))),
-        "times-item": ("gwr_rust", (f, [1.0, Gives(error)])),
-        "times-iteration": ("gwr_rust", (f, BreaksAfterOne(error))),
-    }[where]
-
-
-HOOK_PLACES = ["x", "n", "prec", "m", "times-item", "times-iteration"]
-
-
-@pytest.mark.parametrize("where", HOOK_PLACES)
+@pytest.mark.parametrize("site", HOOK_SITES.values(), ids=HOOK_SITES.keys())
 @pytest.mark.parametrize("error_type", [ValueError, TypeErrorSub, ZeroDivisionError])
-def test_hook_exception_passes_unchanged(native, where, error_type):
+def test_hook_exception_passes_unchanged(native, site, error_type):
     error = error_type("from the hook")
-    name, args = hook_raising(where, error)
+    _, call = site
     with pytest.raises(BaseException) as caught:
-        getattr(native, name)(*args)
+        call(native, Hooks(error))
     assert caught.value is error
     assert str(error) == "from the hook"
+    assert "_give" in [frame.name for frame in traceback.extract_tb(error.__traceback__)]
 
 
 def chained_type_error():
@@ -258,14 +221,13 @@ def contexted_type_error():
         return exc, None
 
 
-@pytest.mark.parametrize("where", HOOK_PLACES)
+@pytest.mark.parametrize("site", HOOK_SITES.values(), ids=HOOK_SITES.keys())
 @pytest.mark.parametrize("make", [chained_type_error, contexted_type_error], ids=["cause", "context"])
-def test_reworded_type_error_keeps_cause(native, where, make):
+def test_reworded_type_error_keeps_cause(native, site, make):
     error, cause = make()
-    name, args = hook_raising(where, error)
-    parameter = where.removeprefix("times-").replace("item", "times").replace("iteration", "times")
+    parameter, call = site
     with pytest.raises(BaseException) as caught:
-        getattr(native, name)(*args)
+        call(native, Hooks(error))
     reworded = caught.value
     assert type(reworded) is TypeError and reworded is not error
     assert str(reworded) == f"argument '{parameter}': inner"
@@ -283,7 +245,7 @@ def test_unprintable_type_error(native, monkeypatch):
     monkeypatch.setattr(sys, "unraisablehook", reports.append)
     error = TypeError(Unprintable())
     with pytest.raises(TypeError) as caught:
-        native.besseli_rust(0, Gives(error))
+        native.besseli_rust(0, Hooks(error))
     assert str(caught.value) == "argument 'x': <unprintable TypeError object>"
     [report] = reports
     assert type(report.exc_value) is RuntimeError and str(report.exc_value) == "no text"

@@ -3,11 +3,10 @@ come back through Python code called by the module."""
 
 import re
 import sys
-import traceback
 
 import pytest
 
-from support import run_python
+from support import HOOK_SITES, Hooks, LengthHooks, run_python
 
 
 def unsupported_order(native):
@@ -80,82 +79,15 @@ def test_backtrace_hint_only_once_per_process():
     assert third == second
 
 
-class Calls:
-    """__float__, __index__ and __len__ all run `action`."""
-
-    def __init__(self, action):
-        self.action = action
-
-    def __float__(self):
-        return self.action()
-
-    def __index__(self):
-        return self.action()
-
-    def __len__(self):
-        return self.action()
-
-
-class IterationCalls(list):
-    """A list whose iteration runs the hooks' action after one item."""
-
-    def __init__(self, hooks):
-        super().__init__([1.0, 2.0])
-        self.hooks = hooks
-
-    def __iter__(self):
-        yield 1.0
-        yield self.hooks.action()
-
-
-class LengthCalls(list):
-    """A one-item list whose __len__ runs the hooks' __len__."""
-
-    def __init__(self, hooks):
-        super().__init__([1.0])
-        self.hooks = hooks
-
-    def __len__(self):
-        return len(self.hooks)
-
-
-def f(s):
-    return 1.0
-
-
-# Each call runs the hook of one conversion (x, n, m, prec, a times item, the
-# iteration of times, the length of times).
-HOOK_CALLS = {
-    "x": lambda native, h: native.besseli_rust(0, h),
-    "n": lambda native, h: native.besselk_rust(h, 1.0),
-    "prec": lambda native, h: native.besseli_rust(0, 1.0, h),
-    "m": lambda native, h: native.gwr_rust(f, [1.0], h),
-    "times-item": lambda native, h: native.gwr_rust(f, [1.0, h]),
-    "times-iteration": lambda native, h: native.gwr_rust(f, IterationCalls(h)),
-}
-
-
-@pytest.mark.parametrize("call", HOOK_CALLS.values(), ids=HOOK_CALLS.keys())
-def test_hook_exception_is_the_same_object_with_its_frame(native, call):
-    boom = ValueError("boom")
-
-    def raise_boom():
-        raise boom
-
-    with pytest.raises(ValueError) as caught:
-        call(native, Calls(raise_boom))
-    assert caught.value is boom
-    assert "raise_boom" in [frame.name for frame in traceback.extract_tb(boom.__traceback__)]
-
-
 # A failure of the length query is discarded, unless it is an internal failure.
-RESUMING_CALLS = dict(HOOK_CALLS, **{
-    "times-length": lambda native, h: native.gwr_rust(f, LengthCalls(h)),
+RESUMING_SITES = dict(HOOK_SITES, **{
+    "times-length": ("times", lambda native, h: native.gwr_rust(None, LengthHooks(h))),
 })
 
 
-@pytest.mark.parametrize("call", RESUMING_CALLS.values(), ids=RESUMING_CALLS.keys())
-def test_panic_through_python_code_is_resumed(native, panic_type, capfd, call):
+@pytest.mark.parametrize("site", RESUMING_SITES.values(), ids=RESUMING_SITES.keys())
+def test_panic_through_python_code_is_resumed(native, panic_type, capfd, site):
+    _, call = site
     inner = []
 
     def nested_failure():
@@ -167,7 +99,7 @@ def test_panic_through_python_code_is_resumed(native, panic_type, capfd, call):
 
     capfd.readouterr()
     with pytest.raises(BaseException) as caught:
-        call(native, Calls(nested_failure))
+        call(native, Hooks(nested_failure))
     [original] = inner
     message = str(original)
     assert type(caught.value) is panic_type and caught.value is not original
@@ -184,12 +116,8 @@ def test_panic_through_python_code_is_resumed(native, panic_type, capfd, call):
 
 def test_panic_subclass_is_passed_on(native, panic_type):
     derived = type("DerivedPanic", (panic_type,), {})("not resumed")
-
-    def raise_derived():
-        raise derived
-
     with pytest.raises(BaseException) as caught:
-        native.besseli_rust(0, Calls(raise_derived))
+        native.besseli_rust(0, Hooks(derived))
     assert caught.value is derived
 
 
@@ -200,12 +128,8 @@ class Unprintable:
 
 def test_unprintable_panic_is_resumed_with_fixed_message(native, panic_type, capfd):
     original = panic_type(Unprintable())
-
-    def raise_original():
-        raise original
-
     with pytest.raises(BaseException) as caught:
-        native.besselk_rust(Calls(raise_original), 1.0)
+        native.besselk_rust(Hooks(original), 1.0)
     assert type(caught.value) is panic_type and caught.value is not original
     assert caught.value.args == ("Unwrapped panic from Python code",)
     assert "Python stack trace below:" in capfd.readouterr().err.splitlines()
