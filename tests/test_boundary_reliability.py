@@ -59,15 +59,18 @@ CASES = {
     "times-not-sequence": lambda n, o=object(): n.gwr_rust(fn, o),
     "times-item-fails": lambda n, t=fresh_times() + [object()]: n.gwr_rust(fn, t),
     "m-fails-after-times": lambda n, t=fresh_times(), o=object(): n.gwr_rust(fn, t, o),
-    "prec-fails-after-m": lambda n, t=fresh_times(), p=Probe(), o=object(): n.gwr_rust(fn, t, p, o),
+    "prec-fails-after-m":
+        lambda n, t=fresh_times(), p=Probe(), o=object(): n.gwr_rust(fn, t, p, o),
     "length-fails": lambda n, t=LengthFails(fresh_times()): n.gwr_rust(fn, t, 2),
     "hook-raises": lambda n, h=Hooks(boom): n.besseli_rust(0, h),
     "hook-type-error-reworded":
         lambda n, r=ValueError("root"): n.besseli_rust(Hooks(lambda: type_error_caused_by(r)), 1.0),
-    "hook-unprintable-type-error": lambda n, u=Unprintable(): n.besseli_rust(0, Hooks(lambda: TypeError(u))),
+    "hook-unprintable-type-error":
+        lambda n, u=Unprintable(): n.besseli_rust(0, Hooks(lambda: TypeError(u))),
     "internal-failure": lambda n, x=float("1.5"): n.besseli_rust(5, x),
     "resumed-failure": lambda n, h=Hooks(lambda: besseli_rust(5, 1.0)): n.besselk_rust(0, h),
-    "reaches-routine": lambda n, t=fresh_times(), p=Probe(), g=lambda s: 0.5: n.gwr_rust(g, t, p, p),
+    "reaches-routine":
+        lambda n, t=fresh_times(), p=Probe(), g=lambda s: 0.5: n.gwr_rust(g, t, p, p),
 }
 
 
@@ -268,12 +271,12 @@ def documented(name, exc, result):
 @given(calls())
 def test_fuzzed_arguments_end_in_documented_outcomes(native, call):
     name, args, kwargs = call
-    fn_ = getattr(native, name)
+    function = getattr(native, name)
     result, exc = None, None
     try:
-        result = fn_(*args, **kwargs)
+        result = function(*args, **kwargs)
     except BaseException as e:
         exc = e
     assert documented(name, exc, result), (exc, result)
     del exc
-    assert refcounts_unchanged(lambda: fn_(*args, **kwargs), *args, *kwargs.values())
+    assert refcounts_unchanged(lambda: function(*args, **kwargs), *args, *kwargs.values())
