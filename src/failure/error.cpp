@@ -82,6 +82,14 @@ std::optional<Error> fetch_error_if_pending() {
 }
 
 void api_call_failed() {
-    PyErr_Print();
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) {
+        // Printing a traceback needs the memory that just ran out: CPython
+        // 3.13's printer then recurses through its own unraisable-error hook
+        // until the stack overflows. Name the exception without allocating.
+        PyErr_Clear();
+        std::fputs("MemoryError\n", stderr);
+    } else {
+        PyErr_Print();
+    }
     internal_failure("Python API call failed");
 }
