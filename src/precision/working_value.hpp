@@ -71,6 +71,9 @@ inline void div(WorkingValue& d, const WorkingValue& a, const WorkingValue& b) {
 inline void mul_ui(WorkingValue& d, const WorkingValue& a, unsigned long b) {
     mpfr_mul_ui(d.get(), a.get(), b, nearest);
 }
+inline void mul_si(WorkingValue& d, const WorkingValue& a, long b) {
+    mpfr_mul_si(d.get(), a.get(), b, nearest);
+}
 inline void div_ui(WorkingValue& d, const WorkingValue& a, unsigned long b) {
     mpfr_div_ui(d.get(), a.get(), b, nearest);
 }
@@ -96,7 +99,12 @@ inline void log(WorkingValue& d, const WorkingValue& a) { mpfr_log(d.get(), a.ge
 inline bool greater(const WorkingValue& a, const WorkingValue& b) {
     return mpfr_greater_p(a.get(), b.get()) != 0;
 }
+// |a| > |b|; false when either side is NaN, like greater().
+inline bool greater_abs(const WorkingValue& a, const WorkingValue& b) {
+    return !mpfr_nan_p(a.get()) && !mpfr_nan_p(b.get()) && mpfr_cmpabs(a.get(), b.get()) > 0;
+}
 inline bool is_zero(const WorkingValue& v) { return mpfr_zero_p(v.get()) != 0; }
+inline bool is_inf(const WorkingValue& v) { return mpfr_inf_p(v.get()) != 0; }
 inline bool is_nan(const WorkingValue& v) { return mpfr_nan_p(v.get()) != 0; }
 // Neither zero, NaN nor infinite: only such a value has an exponent.
 inline bool is_regular(const WorkingValue& v) { return mpfr_regular_p(v.get()) != 0; }

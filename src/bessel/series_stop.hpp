@@ -1,0 +1,45 @@
+#pragma once
+// When the series and the large-argument sum stop, and how often their loops
+// look for Ctrl-C. Shared by the power series of I0 and I1, the K0 series and
+// the large-argument expansion. No Python header.
+
+#include <cstdint>
+#include <optional>
+
+#include "precision/working_value.hpp"
+
+// A series stops once term/sum, rounded to a double, falls below this.
+constexpr double series_tolerance = 1e-50;
+// The relative test is made from this term index on: the first terms of the
+// series are never negligible for the arguments served (|x| < 25 rarely stops
+// before k = 11 anyway), and skipping the test there saves its division.
+constexpr std::uint64_t first_tested_index = 11;
+// Largest term index of any series. Only arguments whose ratio test never
+// succeeds (x = -inf, or a K0 series whose sum is NaN) come near it.
+constexpr std::uint64_t last_series_index = 99999;
+
+// The relative stop test: abs(to_double(term / sum)) < 1e-50, the quotient
+// rounded to `bits` first. Most of the time the answer is read from the
+// exponents alone (see the definition); otherwise the quotient is formed in a
+// scratch value made on first need and reused by later passes.
+class ToleranceTest {
+public:
+    explicit ToleranceTest(Bits bits) : bits_(bits) {}
+    bool negligible(const WorkingValue& term, const WorkingValue& sum);
+
+private:
+    Bits bits_;
+    std::optional<WorkingValue> quotient_;
+};
+
+// Polls for pending signals every `stride` passes: every 64 passes at small
+// precisions, where a pass costs well under a microsecond, and on every pass
+// from 2^14 bits on, where a single pass can take long enough to matter.
+class LoopPoll {
+public:
+    explicit LoopPoll(Bits bits);
+    void pass(std::uint64_t k) const;
+
+private:
+    std::uint64_t mask_;
+};
