@@ -19,7 +19,6 @@
 #include "bessel/method_choice.hpp"
 #include "bessel/power_series.hpp"
 #include "failure/internal_failure.hpp"
-#include "failure/memory_budget.hpp"
 #include "precision/precision_rules.hpp"
 
 namespace {
@@ -66,11 +65,9 @@ double besseli_rust(std::uint32_t n, double x, std::uint32_t digits) {
         if (n > 1) {
             internal_failure("Only nu=0,1 supported");
         }
-        require_memory_for(series_path_values, series, mpfr_scratch_values,
-                           "besseli_rust at this precision");
+        require_bessel_memory(series_path_values, series, "besseli_rust at this precision");
     } else {
-        require_memory_for(expansion_path_values, bits, mpfr_scratch_values,
-                           "besseli_rust at this precision");
+        require_bessel_memory(expansion_path_values, bits, "besseli_rust at this precision");
     }
     WorkingValue big_x(bits);
     set_d(big_x, x);

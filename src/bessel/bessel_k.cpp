@@ -19,7 +19,6 @@
 #include "bessel/method_choice.hpp"
 #include "bessel/power_series.hpp"
 #include "failure/internal_failure.hpp"
-#include "failure/memory_budget.hpp"
 #include "precision/precision_rules.hpp"
 
 namespace {
@@ -34,9 +33,10 @@ constexpr std::uint64_t expansion_path_values = 10;
 
 // K_1 from the Wronskian: (1/x - I_1 K_0) / I_0.
 WorkingValue k1_series(const WorkingValue& xq, Bits series) {
-    WorkingValue i0 = bessel_i0_series(xq, series);
+    K0Series k0_i0 = bessel_k0_i0_series(xq, series);
+    WorkingValue& i0 = k0_i0.i0;
+    WorkingValue& k0 = k0_i0.k0;
     WorkingValue i1 = bessel_i1_series(xq, series);
-    WorkingValue k0 = bessel_k0_series(xq, series, i0);
     WorkingValue u(series);
     ui_div(u, 1, xq);  // 1 is exact at every precision: one rounding of 1/x
     mul(k0, i1, k0);
@@ -80,11 +80,9 @@ double besselk_rust(std::uint32_t n, double x, std::uint32_t digits) {
         if (n > 1) {
             internal_failure("Only nu=0,1 supported");
         }
-        require_memory_for(series_path_values, series, mpfr_scratch_values,
-                           "besselk_rust at this precision");
+        require_bessel_memory(series_path_values, series, "besselk_rust at this precision");
     } else {
-        require_memory_for(expansion_path_values, bits, mpfr_scratch_values,
-                           "besselk_rust at this precision");
+        require_bessel_memory(expansion_path_values, bits, "besselk_rust at this precision");
     }
     WorkingValue big_x(bits);
     set_d(big_x, x);

@@ -9,11 +9,18 @@
 // a 50-place decimal text at the working precision, so above about 166 bits
 // its own accuracy bounds the result. The sum stops when a term is zero, when
 // term/sum falls below 1e-50 (from k = 11 on), or at k = 99999.
+//
+// Its terms q^k / (k!)^2 are those of the I_0 series, computed by the same
+// steps; up to 256 bits the I_0 loop records them and the K_0 loop reuses
+// them, both in LimbFloat arithmetic (limb_series.hpp), which rounds every
+// step exactly as MPFR does.
 
 #include "bessel/k0_series.hpp"
 
 #include <cstdint>
+#include <optional>
 
+#include "bessel/limb_series.hpp"
 #include "bessel/power_series.hpp"
 #include "bessel/series_stop.hpp"
 
@@ -23,17 +30,12 @@ constexpr const char* euler_gamma_text = "0.577215664901532860606512090082402431
 
 // Every index k <= 99999 < 2^17 is exact from 17 bits on; there 1/k formed
 // as 1 / (k at `bits` bits) equals 1 divided by the integer k, both rounded
-// once, so mpfr_div_ui does it without setting k first. The series precision
-// of the callers is at least 30 bits.
+// once, so it can be divided by the integer without setting k first. The
+// series precision of the callers is at least 30 bits.
 constexpr Bits exact_index_bits = 17;
 
-}  // namespace
-
-WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits) {
-    return bessel_k0_series(x, bits, bessel_i0_series(x, bits));
-}
-
-WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits, const WorkingValue& i0) {
+// -(ln(x/2) + gamma) I_0(x): the sum before its first term.
+WorkingValue head(const WorkingValue& x, Bits bits, const WorkingValue& i0) {
     WorkingValue gamma(bits);
     set_decimal(gamma, euler_gamma_text);
     WorkingValue s(bits);
@@ -42,9 +44,11 @@ WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits, const WorkingVal
     add(s, s, gamma);
     neg(s, s);
     mul(s, s, i0);
+    return s;
+}
 
+WorkingValue mpfr_tail(const WorkingValue& q, Bits bits, WorkingValue s) {
     // k = 1: T = q and H = 1, so H·T is T itself, exactly.
-    WorkingValue q = quarter_square(x, bits);
     WorkingValue t(bits);
     set(t, q);
     add(s, s, t);
@@ -80,4 +84,78 @@ WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits, const WorkingVal
         poll.pass(k);
     }
     return s;
+}
+
+// The same loop for a regular q and a finite s: every T, H and V is then
+// regular, so only the relative test can stop it (a sum that cancels to
+// zero is carried on, as MPFR would).
+template <int N>
+limb_float::Value<N> limb_tail(const limb_float::Value<N>& q, limb_float::Value<N> s,
+                               const TermRecord<N>& record, Bits bits) {
+    const limb_float::Format format(static_cast<int>(bits), N);
+    limb_float::Value<N> t = q;
+    s = limb_float::add(s, t, format);
+    limb_float::Value<N> h = limb_float::one<N>();
+    LimbTolerance<N> tolerance(bits);
+    LoopPoll poll(bits);
+    for (std::uint64_t k = 2; k <= last_series_index; ++k) {
+        const limb_float::Divisor<N> index = limb_float::divisor_index<N>(k);
+        if (k <= record.count) {
+            t = record.terms[k - 1];
+        } else {
+            t = limb_float::div_integer(limb_float::mul(t, q, format), limb_float::divisor_square<N>(k), format);
+        }
+        h = limb_float::add(h, limb_float::div_integer(limb_float::one<N>(), index, format), format);
+        limb_float::Value<N> v = limb_float::mul(h, t, format);
+        s = limb_float::add(s, v, format);
+        if (k >= first_tested_index && tolerance.negligible(v, s)) {
+            break;
+        }
+        poll.pass(k);
+    }
+    return s;
+}
+
+// Both series in LimbFloat arithmetic, when the precision and values allow.
+std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingValue& q, Bits bits) {
+    std::optional<K0Series> out;
+    if (bits < exact_index_bits) {
+        return out;
+    }
+    limb_float::with_limbs(bits, [&](auto limbs) {
+        constexpr int n = decltype(limbs)::value;
+        std::optional<limb_float::Value<n>> ratio = limb_float::import_value<n>(q);
+        if (!ratio || ratio->zero) {
+            return;
+        }
+        TermRecord<n> record;
+        WorkingValue i0(bits);
+        limb_float::export_value(i0, limb_ascending_sum<n>(*ratio, bits, SeriesOrder::zero, &record));
+        WorkingValue s = head(x, bits, i0);
+        std::optional<limb_float::Value<n>> start = limb_float::import_value<n>(s);
+        if (start) {
+            WorkingValue k0(bits);
+            limb_float::export_value(k0, limb_tail<n>(*ratio, *start, record, bits));
+            out.emplace(K0Series{std::move(k0), std::move(i0)});
+        } else {  // NaN (x < 0) or infinite: the MPFR loop, which ends at once for NaN
+            out.emplace(K0Series{mpfr_tail(q, bits, std::move(s)), std::move(i0)});
+        }
+    });
+    return out;
+}
+
+}  // namespace
+
+K0Series bessel_k0_i0_series(const WorkingValue& x, Bits bits) {
+    WorkingValue q = quarter_square(x, bits);
+    if (std::optional<K0Series> fast = limb_k0_i0_series(x, q, bits)) {
+        return std::move(*fast);
+    }
+    WorkingValue i0 = bessel_i0_series(x, bits);
+    WorkingValue k0 = mpfr_tail(q, bits, head(x, bits, i0));
+    return K0Series{std::move(k0), std::move(i0)};
+}
+
+WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits) {
+    return std::move(bessel_k0_i0_series(x, bits).k0);
 }

@@ -7,7 +7,11 @@
 // bessel_i0_series. x is the caller's, at `bits` bits. Never fails.
 WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits);
 
-// The same, given i0 = bessel_i0_series(x, bits) already computed by the
-// caller (K_1 needs I_0 as well): the series is deterministic, so handing its
-// value over gives the very bits a second evaluation would.
-WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits, const WorkingValue& i0);
+// K_0(x) together with the I_0(x) = bessel_i0_series(x, bits) it is built
+// on, for K_1, which needs both: one evaluation of I_0 serves the two, and
+// its terms are reused by the K_0 sum.
+struct K0Series {
+    WorkingValue k0;
+    WorkingValue i0;
+};
+K0Series bessel_k0_i0_series(const WorkingValue& x, Bits bits);

@@ -20,8 +20,6 @@ double rounded_argument(double x, Bits bits);
 // the call with "precision out of range" above 4294967295 bits.
 Bits series_bits(Bits bits, double xd);
 
-// MPFR's exp, log and division allocate their own temporaries, several
-// times the operands' size at very high precision (binary splitting, FFT
-// products); this many values of the working size is a generous bound, used
-// in every memory check of the Bessel functions.
-constexpr std::uint64_t mpfr_scratch_values = 32;
+// Ends the call with MemoryError, before anything is allocated, when
+// `values` working values of `bits` bits plus MPFR's temporaries cannot fit.
+void require_bessel_memory(std::uint64_t values, Bits bits, const char* what);

@@ -10,11 +10,17 @@
 // series, and the callers pay for it with a precision raised by log2(e)·x
 // bits. The sum stops when a term is zero, when term/sum falls below 1e-50
 // (tested from k = 11 on), or at k = 99999.
+//
+// Up to 256 bits the loop runs in LimbFloat arithmetic (limb_series.hpp),
+// which rounds every step exactly as MPFR does; beyond, and for a q that is
+// zero or not finite, in MPFR.
 
 #include "bessel/power_series.hpp"
 
 #include <cstdint>
+#include <optional>
 
+#include "bessel/limb_series.hpp"
 #include "bessel/series_stop.hpp"
 
 namespace {
@@ -28,10 +34,8 @@ bool sum_is_final(const WorkingValue& sum, const WorkingValue& q) {
     return is_nan(sum) || is_inf(q);
 }
 
-enum class Order { zero, one };
-
 // sum_{k>=0} q^k / (k! (k+n)!) for n = 0 or 1, term by term at `bits` bits.
-WorkingValue ascending_sum(const WorkingValue& q, Bits bits, Order order) {
+WorkingValue mpfr_ascending_sum(const WorkingValue& q, Bits bits, SeriesOrder order) {
     WorkingValue sum(bits);
     WorkingValue term(bits);
     set_si(sum, 1);
@@ -40,7 +44,7 @@ WorkingValue ascending_sum(const WorkingValue& q, Bits bits, Order order) {
     LoopPoll poll(bits);
     for (std::uint64_t k = 1; k <= last_series_index; ++k) {
         // k(k+1) <= 99999 * 100000 fits easily in the 64-bit unsigned long.
-        unsigned long divisor = order == Order::zero ? k * k : k * (k + 1);
+        unsigned long divisor = order == SeriesOrder::zero ? k * k : k * (k + 1);
         mul(term, term, q);
         div_ui(term, term, divisor);
         add(sum, sum, term);
@@ -55,6 +59,22 @@ WorkingValue ascending_sum(const WorkingValue& q, Bits bits, Order order) {
     return sum;
 }
 
+WorkingValue ascending_sum(const WorkingValue& q, Bits bits, SeriesOrder order) {
+    std::optional<WorkingValue> fast;
+    limb_float::with_limbs(bits, [&](auto limbs) {
+        constexpr int n = decltype(limbs)::value;
+        std::optional<limb_float::Value<n>> ratio = limb_float::import_value<n>(q);
+        if (ratio && !ratio->zero) {
+            fast.emplace(bits);
+            limb_float::export_value(*fast, limb_ascending_sum<n>(*ratio, bits, order, nullptr));
+        }
+    });
+    if (fast) {
+        return std::move(*fast);
+    }
+    return mpfr_ascending_sum(q, bits, order);
+}
+
 }  // namespace
 
 WorkingValue quarter_square(const WorkingValue& v, Bits bits) {
@@ -65,11 +85,11 @@ WorkingValue quarter_square(const WorkingValue& v, Bits bits) {
 }
 
 WorkingValue bessel_i0_series(const WorkingValue& v, Bits bits) {
-    return ascending_sum(quarter_square(v, bits), bits, Order::zero);
+    return ascending_sum(quarter_square(v, bits), bits, SeriesOrder::zero);
 }
 
 WorkingValue bessel_i1_series(const WorkingValue& v, Bits bits) {
-    WorkingValue sum = ascending_sum(quarter_square(v, bits), bits, Order::one);
+    WorkingValue sum = ascending_sum(quarter_square(v, bits), bits, SeriesOrder::one);
     WorkingValue h(bits);
     div_ui(h, v, 2);
     mul(h, h, sum);

@@ -25,14 +25,22 @@ constexpr std::uint64_t small_precision_poll_mask = 63;  // every 64 passes
 
 }  // namespace
 
+GapVerdict judge_exponent_gap(long term_exponent, long sum_exponent) {
+    long gap = term_exponent - sum_exponent;
+    if (gap <= surely_negligible_exponent_gap) {
+        return GapVerdict::negligible;
+    }
+    if (gap >= surely_significant_exponent_gap) {
+        return GapVerdict::significant;
+    }
+    return GapVerdict::undecided;
+}
+
 bool ToleranceTest::negligible(const WorkingValue& term, const WorkingValue& sum) {
     if (is_regular(term) && is_regular(sum)) {
-        long gap = exponent(term) - exponent(sum);
-        if (gap <= surely_negligible_exponent_gap) {
-            return true;
-        }
-        if (gap >= surely_significant_exponent_gap) {
-            return false;
+        GapVerdict verdict = judge_exponent_gap(exponent(term), exponent(sum));
+        if (verdict != GapVerdict::undecided) {
+            return verdict == GapVerdict::negligible;
         }
     }
     if (!quotient_) {

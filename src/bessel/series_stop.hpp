@@ -18,6 +18,11 @@ constexpr std::uint64_t first_tested_index = 11;
 // succeeds (x = -inf, or a K0 series whose sum is NaN) come near it.
 constexpr std::uint64_t last_series_index = 99999;
 
+// What the exponents of term and sum (2^(e-1) <= |v| < 2^e) tell about the
+// relative stop test, before any division.
+enum class GapVerdict { negligible, significant, undecided };
+GapVerdict judge_exponent_gap(long term_exponent, long sum_exponent);
+
 // The relative stop test: abs(to_double(term / sum)) < 1e-50, the quotient
 // rounded to `bits` first. Most of the time the answer is read from the
 // exponents alone (see the definition); otherwise the quotient is formed in a

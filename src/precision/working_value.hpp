@@ -111,6 +111,18 @@ inline bool is_regular(const WorkingValue& v) { return mpfr_regular_p(v.get()) !
 // For a regular value: e with 2^(e-1) <= |v| < 2^e.
 inline long exponent(const WorkingValue& v) { return static_cast<long>(mpfr_get_exp(v.get())); }
 
+// Exact access to the significand, for fixed-size integer arithmetic on
+// regular values (bessel/limb_float.hpp). A regular value of p bits has
+// ceil(p/64) limbs, least significant first, the top bit of the last one set
+// and the unused low bits zero; it equals +-(limbs / 2^(64 limbs)) * 2^exponent.
+inline const mp_limb_t* significand(const WorkingValue& v) {
+    return static_cast<const mp_limb_t*>(mpfr_custom_get_significand(v.get()));
+}
+inline bool sign_bit(const WorkingValue& v) { return mpfr_signbit(v.get()) != 0; }
+// d = +-(limbs / 2^(64 count)) * 2^exponent, exactly: the value must fit d's precision.
+void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count, long exponent,
+                     bool negative);
+
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
 inline double to_double(const WorkingValue& v) { return mpfr_get_d(v.get(), nearest); }
 
