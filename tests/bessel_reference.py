@@ -3,16 +3,18 @@
 Written step by step from the method's description, independently of the
 module: every step rounds to nearest into a fresh value of the stated
 precision, the relative stop test always divides at full precision, and the
-large-argument sum runs all its passes up to the first growing term. MPFR's
-default exponent range (1 - 2^62 ... 2^62 - 1) is used; gmpy2's own default
-is narrower. The tests compare the module with it bit for bit.
+large-argument sum runs all its passes up to the first growing term. The
+exponent range is MPFR's default, 1 - 2^30 ... 2^30 - 1 (gmpy2's default
+context has the same; it is set here explicitly all the same), so overflow
+and underflow happen where they happen in the module. The tests compare the
+module with it bit for bit.
 """
 
 import math
 
 import gmpy2
 
-_EXPONENTS = dict(emax=gmpy2.get_emax_max(), emin=gmpy2.get_emin_min())
+_EXPONENTS = dict(emax=2**30 - 1, emin=1 - 2**30)  # MPFR's default range
 _CONTEXTS = {}
 
 EULER_GAMMA_TEXT = "0.57721566490153286060651209008240243104215933593992"

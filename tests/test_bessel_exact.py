@@ -38,7 +38,7 @@ def _random_argument(rng):
         return 2.0 ** rng.uniform(4.6, 12.0)
     if kind < 0.95:  # tiny arguments
         return rng.choice([1, -1]) * 2.0 ** rng.uniform(-1074.0, -10.0)
-    return rng.choice([0.0, -0.0, 25.0, INF, NAN, 5e-324, 1e300, -1e-300])
+    return rng.choice([0.0, -0.0, 25.0, INF, NAN, 5e-324, 1e300, -1e-300, 8e8, -8e8, 1e9])
 
 
 def _random_precision(rng):
@@ -110,7 +110,7 @@ def test_matches_plain_evaluation_bit_for_bit(native, chunk):
     (0, 24.999, 1), (1, 24.9990234375, 1), (0, 24.998046875, 1), (1, 25.0, 0),
     (0, 24.9, 0), (1, 0.5, 12), (0, 3.0, 13), (1, 30.0, 12), (0, 700.0, 34), (1, 700.0, 34),
     (0, 713.9, 34), (0, 714.0, 34), (1, -800.0, 34), (0, 1e-300, 34), (1, 24.999999, 100),
-    (0, 99.5, 34), (1, 1e5, 34), (0, 1e300, 20),
+    (0, 99.5, 34), (1, 1e5, 34), (0, 1e300, 20), (0, -7e8, 34), (1, -8e8, 34), (0, 8e8, 40), (1, -1e300, 34),
 ], ids=str)
 def test_chosen_points_bit_for_bit(native, n, x, prec):
     for function in ("besseli", "besselk"):

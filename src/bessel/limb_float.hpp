@@ -16,8 +16,9 @@
 // Only what the loops need exists: regular operands (zero only as the result
 // of an exact cancellation in add), products, quotients by integers below
 // 2^40, sums, and magnitude comparisons. Exponents are plain 64-bit integers;
-// the callers keep them far inside MPFR's range (|e| < 2^40), so no result
-// here would have overflowed or underflowed there either.
+// the callers keep them inside MPFR's default range, |e| <= 2^30 - 1 (see
+// exponent_limit), so no result here would have overflowed or underflowed
+// there either.
 
 #include <array>
 #include <bit>
@@ -501,9 +502,12 @@ constexpr int max_limbs = 4;
 
 inline int limbs_for(Bits bits) { return static_cast<int>((std::uint64_t{bits} + 63) / 64); }
 
-// Exponents beyond this are left to MPFR: with them, no loop here can
-// approach MPFR's exponent range (|e| < 2^62) within its 99999 passes.
-constexpr std::int64_t exponent_limit = std::int64_t{1} << 40;
+// Values of larger exponent are left to MPFR. Below it, a pass moves an
+// exponent by at most |e| + 35 (a product with q, a quotient by d < 2^34),
+// so 99999 passes stay within 99999 * (2^13 + 35) < 8.3e8, inside MPFR's
+// default exponent range of +-(2^30 - 1) = +-1.07e9: no MPFR step would have
+// overflowed or underflowed either. (Values made from doubles have |e| <= 2050.)
+constexpr std::int64_t exponent_limit = std::int64_t{1} << 13;
 
 // The value of v, which has precision `bits` with N limbs, when it is regular
 // or zero and of moderate exponent.

@@ -16,7 +16,7 @@ namespace {
 // <= 2^-167 < 1e-50 (stop) and et - es >= -165 gives one >= 2^-166 > 1e-50
 // (go on): the same decisions the division would give. Only et - es in
 // {-167, -166}, or a term or sum that is zero, infinite or NaN, needs the
-// real quotient. Exponents lie within +-(2^62 - 1), so the difference fits.
+// real quotient. Exponents lie within +-(2^62 - 1) at most, so the difference fits.
 constexpr long surely_negligible_exponent_gap = -168;
 constexpr long surely_significant_exponent_gap = -165;
 
