@@ -15,6 +15,7 @@
 
 #include "bessel/bessel_i.hpp"
 
+#include "bessel/exponential.hpp"
 #include "bessel/large_argument.hpp"
 #include "bessel/method_choice.hpp"
 #include "bessel/power_series.hpp"
@@ -35,7 +36,7 @@ WorkingValue scaled_by_series(std::uint32_t n, const WorkingValue& x, Bits serie
     WorkingValue s = n == 0 ? bessel_i0_series(xq, series) : bessel_i1_series(xq, series);
     WorkingValue e(series);
     neg(e, xq);
-    exp(e, e);
+    exponential(e, e);
     mul(e, s, e);
     return copy_at(bits, e);
 }
@@ -73,7 +74,7 @@ double besseli_rust(std::uint32_t n, double x, std::uint32_t digits) {
     set_d(big_x, x);
     WorkingValue scaled = series_range ? scaled_by_series(n, big_x, series, bits)
                                        : scaled_by_expansion(n, big_x, bits);
-    exp(big_x, big_x);
+    exponential(big_x, big_x);
     mul(scaled, scaled, big_x);
     return to_double(scaled);
 }

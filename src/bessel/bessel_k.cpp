@@ -14,6 +14,7 @@
 
 #include "bessel/bessel_k.hpp"
 
+#include "bessel/exponential.hpp"
 #include "bessel/k0_series.hpp"
 #include "bessel/large_argument.hpp"
 #include "bessel/method_choice.hpp"
@@ -49,7 +50,7 @@ WorkingValue k1_series(const WorkingValue& xq, Bits series) {
 WorkingValue scaled_by_series(std::uint32_t n, const WorkingValue& x, Bits series, Bits bits) {
     WorkingValue xq = copy_at(series, x);  // exact: series > bits
     WorkingValue k = n == 0 ? bessel_k0_series(xq, series) : k1_series(xq, series);
-    exp(xq, xq);
+    exponential(xq, xq);
     mul(k, k, xq);
     return copy_at(bits, k);
 }
@@ -90,7 +91,7 @@ double besselk_rust(std::uint32_t n, double x, std::uint32_t digits) {
                                        : scaled_by_expansion(n, big_x, bits);
     // e^-x from the double x: below 53 bits -x rounds to -X, as x rounds to X.
     set_d(big_x, -x);
-    exp(big_x, big_x);
+    exponential(big_x, big_x);
     mul(scaled, scaled, big_x);
     return to_double(scaled);
 }

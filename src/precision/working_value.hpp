@@ -123,6 +123,14 @@ inline bool sign_bit(const WorkingValue& v) { return mpfr_signbit(v.get()) != 0;
 void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count, long exponent,
                      bool negative);
 
+// Whether every number within 2^(exponent(b) - error_bits) of b rounds to
+// the same `bits`-bit value to nearest (mpfr_can_round): then setting b into
+// a value of `bits` bits gives the correctly rounded value of whatever b
+// approximates that closely.
+inline bool round_is_determined(const WorkingValue& b, long error_bits, Bits bits) {
+    return mpfr_can_round(b.get(), error_bits, nearest, nearest, static_cast<mpfr_prec_t>(bits)) != 0;
+}
+
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
 inline double to_double(const WorkingValue& v) { return mpfr_get_d(v.get(), nearest); }
 

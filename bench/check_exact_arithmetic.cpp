@@ -1,18 +1,23 @@
-// Differential check of the fixed-size arithmetic in src/bessel/limb_float.hpp
-// against MPFR: every operation, at every precision from 1 to 256 bits, on
+// Differential check against MPFR of the exact arithmetic the Bessel
+// functions use instead of MPFR calls: every LimbFloat operation
+// (src/bessel/limb_float.hpp) at every precision from 1 to 256 bits, on
 // operands chosen to hit carries, ties, cancellations and exponent gaps around
-// the precision. The Python tests see the loops only through a double, which
-// hides most single-bit differences at the series precision; this sees them.
+// the precision, and exponential() (src/bessel/exponential.cpp) against
+// mpfr_exp from 1 to 300 bits. The Python tests see these only through a
+// double, which hides most single-bit differences at the series precision;
+// this sees every bit.
 //
-//   g++ -std=c++23 -O2 -Isrc bench/check_limb_float.cpp src/precision/working_value.cpp
-//       -lmpfr -lgmp -o /tmp/check_limb_float && /tmp/check_limb_float
+//   g++ -std=c++23 -O2 -Isrc bench/check_exact_arithmetic.cpp src/bessel/exponential.cpp
+//       src/precision/working_value.cpp -lmpfr -lgmp -o /tmp/check && /tmp/check
 //
 // Prints the number of checks and failures; exits 1 on any failure.
 
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "bessel/exponential.hpp"
 #include "bessel/limb_float.hpp"
 #include "failure/internal_failure.hpp"
 
@@ -143,11 +148,40 @@ void run(Bits bits) {
     }
 }
 
+// Arguments of every sign and of exponent -70 ... 12 (both sides of the
+// range served without mpfr_exp), with full-width significands, and integers.
+void check_exponential(Bits bits) {
+    WorkingValue x(bits), expected(bits), got(bits), t(bits);
+    for (int it = 0; it < 4000; ++it) {
+        double magnitude = std::ldexp(0.5 + static_cast<double>(rng() % 1000000) / 2e6,
+                                      static_cast<int>(rng() % 83) - 70);
+        set_d(x, rng() % 2 != 0 ? -magnitude : magnitude);
+        if (bits > 53) {
+            set_ui(t, rng());
+            mpfr_mul_2si(t.get(), t.get(),
+                         mpfr_get_exp(x.get()) - 60 - static_cast<long>(rng() % (bits - 50)), MPFR_RNDN);
+            add(x, x, t);
+        }
+        if (rng() % 50 == 0) {
+            set_si(x, static_cast<long>(rng() % 2000) - 1000);
+        }
+        exp(expected, x);
+        exponential(got, x);
+        ++checks;
+        if (mpfr_equal_p(expected.get(), got.get()) == 0 && failures++ < 10) {
+            mpfr_printf("FAIL exponential at %u bits: x = %Ra\n", bits, x.get());
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
     for (Bits bits = 1; bits <= 256; ++bits) {
         with_limbs(bits, [&](auto limbs) { run<decltype(limbs)::value>(bits); });
+    }
+    for (Bits bits = 1; bits <= 300; ++bits) {
+        check_exponential(bits);
     }
     std::printf("%ld checks, %ld failures\n", checks, failures);
     return failures == 0 ? 0 : 1;
