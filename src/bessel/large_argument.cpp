@@ -134,7 +134,10 @@ limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal, const lim
         next = limb_float::div_integer(next, divisor, format);
         next.e -= 3;
         next = limb_float::mul(next, reciprocal, format);
-        if (limb_float::greater_abs(next, k == 1 ? prev : term)) {
+        // Two separate tests rather than one on a chosen operand: selecting
+        // the operand put the comparison on the loop's critical path.
+        const bool grows = k == 1 ? limb_float::greater_abs(next, prev) : limb_float::greater_abs(next, term);
+        if (grows) [[unlikely]] {
             break;
         }
         sum = limb_float::add(sum, next, format);
