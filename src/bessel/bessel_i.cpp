@@ -60,9 +60,10 @@ double besseli_rust(std::uint32_t n, double x, std::uint32_t digits) {
     Bits series = 0;
     if (series_range) {
         series = series_bits(bits, xd);
-        // Nothing observable happens between here and where the written
-        // method checks the order (after setting X and its Q-bit copy), so
-        // the check is made before any value exists.
+        // The order is checked before any value exists rather than after X
+        // and its Q-bit copy are set: nothing observable happens in between,
+        // and so an unsupported order gets its own message even at a
+        // precision whose values would not fit in memory.
         if (n > 1) {
             internal_failure("Only nu=0,1 supported");
         }

@@ -59,7 +59,7 @@ WorkingValue scaled_by_series(std::uint32_t n, const WorkingValue& x, Bits serie
 WorkingValue scaled_by_expansion(std::uint32_t n, const WorkingValue& x, Bits bits) {
     WorkingValue sum = large_argument_sum(x, bits, four_n_squared(n), Expansion::second_kind);
     WorkingValue g(bits);
-    set_d(g, half_pi_double);  // rounded to `bits` below 53 bits, as defined
+    set_d(g, half_pi_double);  // like every double set here: rounded when bits < 53
     div(g, g, x);
     sqrt(g, g);
     mul(sum, sum, g);
@@ -75,9 +75,10 @@ double besselk_rust(std::uint32_t n, double x, std::uint32_t digits) {
     Bits series = 0;
     if (series_range) {
         series = series_bits(bits, xd);
-        // Nothing observable happens between here and where the written
-        // method checks the order (after setting X and its Q-bit copy), so
-        // the check is made before any value exists.
+        // The order is checked before any value exists rather than after X
+        // and its Q-bit copy are set: nothing observable happens in between,
+        // and so an unsupported order gets its own message even at a
+        // precision whose values would not fit in memory.
         if (n > 1) {
             internal_failure("Only nu=0,1 supported");
         }

@@ -47,7 +47,7 @@ double factor_of(std::uint64_t k, double mu, Expansion kind) {
 // by the value set from f is one rounding of the exact product: what
 // mpfr_mul_si gives for the same integer. Below 53 bits f itself is first
 // rounded to the working precision, and mpfr_mul_d or mpfr_mul_si would skip
-// that rounding: there the value is set first, as the expansion is defined.
+// that rounding: there f is set first, rounding it, and then multiplied.
 constexpr Bits double_exact_bits = 53;
 constexpr double long_range_limit = 0x1p63;
 

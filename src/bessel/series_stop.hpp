@@ -10,9 +10,9 @@
 
 // A series stops once term/sum, rounded to a double, falls below this.
 constexpr double series_tolerance = 1e-50;
-// The relative test is made from this term index on: the first terms of the
-// series are never negligible for the arguments served (|x| < 25 rarely stops
-// before k = 11 anyway), and skipping the test there saves its division.
+// The relative test is made from this term index on. Before it the test
+// would rarely succeed (only for tiny arguments, whose later terms are far
+// below the sum's last bit anyway), and skipping it saves its division.
 constexpr std::uint64_t first_tested_index = 11;
 // Largest term index of any series. Only arguments whose ratio test never
 // succeeds (x = -inf, or a K0 series whose sum is NaN) come near it.
