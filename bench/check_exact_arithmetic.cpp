@@ -1,5 +1,5 @@
 // Differential check against MPFR of the exact arithmetic the Bessel
-// functions use instead of MPFR calls: every LimbFloat operation
+// functions use instead of MPFR calls: every limb_float operation
 // (src/bessel/limb_float.hpp) at every precision from 1 to 256 bits, on
 // operands chosen to hit carries, ties, cancellations and exponent gaps around
 // the precision, and exponential() (src/bessel/exponential.cpp) against

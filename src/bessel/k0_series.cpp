@@ -12,7 +12,7 @@
 //
 // Its terms q^k / (k!)^2 are those of the I_0 series, computed by the same
 // steps; up to 256 bits the I_0 loop records them and the K_0 loop reuses
-// them, both in LimbFloat arithmetic (limb_series.hpp), which rounds every
+// them, both in fixed-size exact arithmetic (limb_series.hpp), which rounds every
 // step exactly as MPFR does.
 
 #include "bessel/k0_series.hpp"
@@ -103,9 +103,12 @@ limb_float::Value<N> limb_tail(const limb_float::Value<N>& q, limb_float::Value<
         if (k <= record.count) {
             t = record.terms[k - 1];
         } else {
-            t = limb_float::div_integer(limb_float::mul(t, q, format), limb_float::divisor_square<N>(k), format);
+            t = limb_float::mul(t, q, format);
+            t = limb_float::div_integer(t, limb_float::divisor_square<N>(k), format);
         }
-        h = limb_float::add(h, limb_float::div_integer(limb_float::one<N>(), index, format), format);
+        const limb_float::Value<N> reciprocal =
+            limb_float::div_integer(limb_float::one<N>(), index, format);
+        h = limb_float::add(h, reciprocal, format);
         limb_float::Value<N> v = limb_float::mul(h, t, format);
         s = limb_float::add(s, v, format);
         if (k >= first_tested_index && tolerance.negligible(v, s)) {
@@ -116,7 +119,7 @@ limb_float::Value<N> limb_tail(const limb_float::Value<N>& q, limb_float::Value<
     return s;
 }
 
-// Both series in LimbFloat arithmetic, when the precision and values allow.
+// Both series in fixed-size exact arithmetic, when the precision and values allow.
 std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingValue& q, Bits bits) {
     std::optional<K0Series> out;
     if (bits < exact_index_bits) {
@@ -130,7 +133,8 @@ std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingVa
         }
         TermRecord<n> record;
         WorkingValue i0(bits);
-        limb_float::export_value(i0, limb_ascending_sum<n>(*ratio, bits, SeriesOrder::zero, &record));
+        limb_float::export_value(i0,
+                                 limb_ascending_sum<n>(*ratio, bits, SeriesOrder::zero, &record));
         WorkingValue s = head(x, bits, i0);
         std::optional<limb_float::Value<n>> start = limb_float::import_value<n>(s);
         if (start) {

@@ -13,7 +13,7 @@
 // the accuracy when many digits are asked for at moderate x.
 //
 // Up to 256 bits, for finite x and orders below 2^25, the loop runs in
-// LimbFloat arithmetic (limb_float.hpp), which rounds every step exactly as
+// fixed-size exact arithmetic (limb_float.hpp), which rounds every step exactly as
 // MPFR does; otherwise in MPFR.
 
 #include "bessel/large_argument.hpp"
@@ -81,8 +81,8 @@ bool sum_is_final(const WorkingValue& t, const WorkingValue& sum, Bits bits) {
            exponent(t) <= exponent(sum) - static_cast<long>(bits) - 2;
 }
 
-WorkingValue mpfr_sum(const WorkingValue& reciprocal, const WorkingValue& prev, Bits bits, double mu,
-                      Expansion kind) {
+WorkingValue mpfr_sum(const WorkingValue& reciprocal, const WorkingValue& prev, Bits bits,
+                      double mu, Expansion kind) {
     WorkingValue sum(bits);
     set_si(sum, 1);
     WorkingValue term(bits);
@@ -116,8 +116,9 @@ constexpr double limb_mu_limit = 0x1p53;
 // The same loop for a regular reciprocal: every term is then regular, so the
 // loop ends on a growing term, on the sum becoming final, or at 199 terms.
 template <int N>
-limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal, const limb_float::Value<N>& prev,
-                               Bits bits, double mu, Expansion kind) {
+limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal,
+                               const limb_float::Value<N>& prev, Bits bits, double mu,
+                               Expansion kind) {
     const limb_float::Format format(static_cast<int>(bits), N);
     limb_float::Value<N> sum = limb_float::one<N>();
     limb_float::Value<N> term = limb_float::one<N>();
@@ -128,15 +129,17 @@ limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal, const lim
         const limb_float::Divisor<N> divisor = limb_float::divisor_index<N>(k);
         double f = factor_of(k, mu, kind);
         // Setting f at `bits` bits rounds |f| like this, the sign apart.
-        limb_float::Limb factor =
-            limb_float::round_integer(static_cast<limb_float::Limb>(std::fabs(f)), static_cast<int>(bits));
+        const auto magnitude = static_cast<limb_float::Limb>(std::fabs(f));
+        const limb_float::Limb factor =
+            limb_float::round_integer(magnitude, static_cast<int>(bits));
         limb_float::Value<N> next = limb_float::mul_integer(term, factor, f < 0, format);
         next = limb_float::div_integer(next, divisor, format);
         next.e -= 3;
         next = limb_float::mul(next, reciprocal, format);
         // Two separate tests rather than one on a chosen operand: selecting
         // the operand put the comparison on the loop's critical path.
-        const bool grows = k == 1 ? limb_float::greater_abs(next, prev) : limb_float::greater_abs(next, term);
+        const bool grows =
+            k == 1 ? limb_float::greater_abs(next, prev) : limb_float::greater_abs(next, term);
         if (grows) [[unlikely]] {
             break;
         }
@@ -150,8 +153,8 @@ limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal, const lim
     return sum;
 }
 
-std::optional<WorkingValue> limb_sum(const WorkingValue& reciprocal, const WorkingValue& prev, Bits bits,
-                                     double mu, Expansion kind) {
+std::optional<WorkingValue> limb_sum(const WorkingValue& reciprocal, const WorkingValue& prev,
+                                     Bits bits, double mu, Expansion kind) {
     std::optional<WorkingValue> out;
     if (!(mu < limb_mu_limit)) {
         return out;

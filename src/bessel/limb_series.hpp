@@ -1,5 +1,5 @@
 #pragma once
-// The loops of the ascending series in LimbFloat arithmetic (limb_float.hpp):
+// The loops of the ascending series in fixed-size exact arithmetic (limb_float.hpp):
 // the same steps as their MPFR versions, in the same order, so the same bits,
 // at ordinary precisions without MPFR's per-call overhead. Used by the I_0,
 // I_1 and K_0 series. No Python header.
@@ -26,7 +26,7 @@ struct TermRecord {
     std::size_t count = 0;
 };
 
-// The relative stop test for LimbFloat values: the exponents decide it as in
+// The relative stop test for limb_float values: the exponents decide it as in
 // ToleranceTest; the rare undecided case goes through MPFR's division. The
 // term is never zero in these loops.
 template <int N>
@@ -38,7 +38,8 @@ public:
         if (sum.zero) {
             return false;  // term / 0 is infinite, never below the tolerance
         }
-        GapVerdict verdict = judge_exponent_gap(static_cast<long>(term.e), static_cast<long>(sum.e));
+        GapVerdict verdict =
+            judge_exponent_gap(static_cast<long>(term.e), static_cast<long>(sum.e));
         if (verdict != GapVerdict::undecided) {
             return verdict == GapVerdict::negligible;
         }
@@ -70,8 +71,9 @@ limb_float::Value<N> limb_ascending_sum(const limb_float::Value<N>& q, Bits bits
     LimbTolerance<N> tolerance(bits);
     LoopPoll poll(bits);
     for (std::uint64_t k = 1; k <= last_series_index; ++k) {
-        const limb_float::Divisor<N> divisor =
-            order == SeriesOrder::zero ? limb_float::divisor_square<N>(k) : limb_float::divisor_pronic<N>(k);
+        const limb_float::Divisor<N> divisor = order == SeriesOrder::zero
+                                                   ? limb_float::divisor_square<N>(k)
+                                                   : limb_float::divisor_pronic<N>(k);
         term = limb_float::div_integer(limb_float::mul(term, q, format), divisor, format);
         sum = limb_float::add(sum, term, format);
         if (record != nullptr && record->count < TermRecord<N>::capacity) {

@@ -11,7 +11,7 @@
 // bits. The sum stops when a term is zero, when term/sum falls below 1e-50
 // (tested from k = 11 on), or at k = 99999.
 //
-// Up to 256 bits the loop runs in LimbFloat arithmetic (limb_series.hpp),
+// Up to 256 bits the loop runs in fixed-size exact arithmetic (limb_series.hpp),
 // which rounds every step exactly as MPFR does; beyond, and for a q that is
 // zero or not finite, in MPFR.
 

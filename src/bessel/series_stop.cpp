@@ -51,7 +51,8 @@ bool ToleranceTest::negligible(const WorkingValue& term, const WorkingValue& sum
     return std::fabs(to_double(*quotient_)) < series_tolerance;
 }
 
-LoopPoll::LoopPoll(Bits bits) : mask_(bits >= every_pass_from_bits ? 0 : small_precision_poll_mask) {}
+LoopPoll::LoopPoll(Bits bits)
+    : mask_(bits >= every_pass_from_bits ? 0 : small_precision_poll_mask) {}
 
 void LoopPoll::pass(std::uint64_t k) const {
     if ((k & mask_) == 0) {

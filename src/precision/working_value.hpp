@@ -128,7 +128,8 @@ void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count,
 // a value of `bits` bits gives the correctly rounded value of whatever b
 // approximates that closely.
 inline bool round_is_determined(const WorkingValue& b, long error_bits, Bits bits) {
-    return mpfr_can_round(b.get(), error_bits, nearest, nearest, static_cast<mpfr_prec_t>(bits)) != 0;
+    auto precision = static_cast<mpfr_prec_t>(bits);
+    return mpfr_can_round(b.get(), error_bits, nearest, nearest, precision) != 0;
 }
 
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
