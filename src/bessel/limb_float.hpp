@@ -158,17 +158,24 @@ template <int N, int L>
 // a * b, both regular.
 template <int N>
 [[gnu::always_inline]] inline Value<N> mul(const Value<N>& a, const Value<N>& b, const Format& f) {
+    // Row by row over b's limbs; a zero limb of b skips its row. The loops
+    // multiply by a constant ratio whose low limbs are often zero (v^2/4 for
+    // a double v has at most 106 significant bits), and the test on it always
+    // goes the same way there.
     std::array<Limb, 2 * N> w{};
 #pragma GCC unroll 8
-    for (int i = 0; i < N; ++i) {
+    for (int j = 0; j < N; ++j) {
+        if (b.m[j] == 0) {
+            continue;  // w[j + N] is still zero, as the row would leave it
+        }
         Limb carry = 0;
 #pragma GCC unroll 8
-        for (int j = 0; j < N; ++j) {
+        for (int i = 0; i < N; ++i) {
             Wide t = Wide{a.m[i]} * b.m[j] + w[i + j] + carry;
             w[i + j] = static_cast<Limb>(t);
             carry = static_cast<Limb>(t >> limb_bits);
         }
-        w[i + N] = carry;
+        w[j + N] = carry;
     }
     // The product of two [1/2, 1) significands is >= 1/4: at most one shift.
     const int s = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
