@@ -37,7 +37,7 @@ double rounded_argument(double x, Bits bits) {
 
 Bits series_bits(Bits bits, double xd) {
     // ceil of the double product; <= 0 (including -0.0 and -inf) gives 0,
-    // and below the threshold the product stays under 37.
+    // and below the threshold the product stays under 36.07: at most 37 bits.
     double extra = std::ceil(xd * log2_e);
     std::uint64_t argument_bits = extra > 0.0 ? static_cast<std::uint64_t>(extra) : 0;
     return checked_bits(std::uint64_t{bits} + series_extra_bits + argument_bits);
