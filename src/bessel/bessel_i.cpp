@@ -1,7 +1,81 @@
+// I_n(x) for n = 0, 1 (any n from x = 25 on), rounded to a double.
+//
+// Both methods deliver the scaled value R = e^-x I_n(x) at the working
+// precision P, and a common last step multiplies by e^x:
+//   x < 25:  the ascending series (power_series.cpp) at the raised series
+//            precision Q, times e^-x, rounded to P bits. The series terms are
+//            all positive, but e^-x I_n(x) ~ 1/sqrt(2 pi x) is about e^x
+//            times smaller than the largest of them: Q carries x log2(e)
+//            extra bits for that.
+//   x >= 25 (and NaN): the large-argument expansion (large_argument.cpp),
+//            sum / sqrt(2 pi x) at P bits, with 2 pi taken as the double
+//            6.283185307179586.
+// The choice is made on x rounded to P bits, so it agrees with the value the
+// computation then uses.
+
 #include "bessel/bessel_i.hpp"
 
+#include "bessel/exponential.hpp"
+#include "bessel/large_argument.hpp"
+#include "bessel/method_choice.hpp"
+#include "bessel/power_series.hpp"
 #include "failure/internal_failure.hpp"
+#include "precision/precision_rules.hpp"
 
-double besseli_rust(std::uint32_t, double, std::uint32_t) {
-    internal_failure("besseli_rust: the Bessel I routine is not built yet");
+namespace {
+
+constexpr double two_pi_double = 6.283185307179586;
+
+// Values alive at once, at the larger precision of each path (see the steps).
+constexpr std::uint64_t series_path_values = 8;     // X, XQ, q, sum, term, quotient, h, R
+constexpr std::uint64_t expansion_path_values = 9;  // X, 1/X, sum, term, next, factor, prev, w, R
+
+// e^-x I_n(x) at `bits` bits, from the series at `series` bits.
+WorkingValue scaled_by_series(std::uint32_t n, const WorkingValue& x, Bits series, Bits bits) {
+    WorkingValue xq = copy_at(series, x);  // exact: series > bits
+    WorkingValue s = n == 0 ? bessel_i0_series(xq, series) : bessel_i1_series(xq, series);
+    WorkingValue e(series);
+    neg(e, xq);
+    exponential(e, e);
+    mul(e, s, e);
+    return copy_at(bits, e);
+}
+
+// e^-x I_n(x) at `bits` bits, from the large-argument expansion.
+WorkingValue scaled_by_expansion(std::uint32_t n, const WorkingValue& x, Bits bits) {
+    WorkingValue sum = large_argument_sum(x, bits, four_n_squared(n), Expansion::first_kind);
+    WorkingValue w(bits);
+    mul_d(w, x, two_pi_double);
+    sqrt(w, w);
+    div(sum, sum, w);
+    return sum;
+}
+
+}  // namespace
+
+double besseli_rust(std::uint32_t n, double x, std::uint32_t digits) {
+    const Bits bits = digits_to_bits(digits);
+    const double xd = rounded_argument(x, bits);
+    const bool series_range = xd < asymptotic_threshold;  // false for NaN
+    Bits series = 0;
+    if (series_range) {
+        series = series_bits(bits, xd);
+        // The order is checked before any value exists rather than after X
+        // and its Q-bit copy are set: nothing observable happens in between,
+        // and so an unsupported order gets its own message even at a
+        // precision whose values would not fit in memory.
+        if (n > 1) {
+            internal_failure("Only nu=0,1 supported");
+        }
+        require_bessel_memory(series_path_values, series, "besseli_rust at this precision");
+    } else {
+        require_bessel_memory(expansion_path_values, bits, "besseli_rust at this precision");
+    }
+    WorkingValue big_x(bits);
+    set_d(big_x, x);
+    WorkingValue scaled = series_range ? scaled_by_series(n, big_x, series, bits)
+                                       : scaled_by_expansion(n, big_x, bits);
+    exponential(big_x, big_x);
+    mul(scaled, scaled, big_x);
+    return to_double(scaled);
 }

@@ -71,6 +71,9 @@ inline void div(WorkingValue& d, const WorkingValue& a, const WorkingValue& b) {
 inline void mul_ui(WorkingValue& d, const WorkingValue& a, unsigned long b) {
     mpfr_mul_ui(d.get(), a.get(), b, nearest);
 }
+inline void mul_si(WorkingValue& d, const WorkingValue& a, long b) {
+    mpfr_mul_si(d.get(), a.get(), b, nearest);
+}
 inline void div_ui(WorkingValue& d, const WorkingValue& a, unsigned long b) {
     mpfr_div_ui(d.get(), a.get(), b, nearest);
 }
@@ -96,12 +99,38 @@ inline void log(WorkingValue& d, const WorkingValue& a) { mpfr_log(d.get(), a.ge
 inline bool greater(const WorkingValue& a, const WorkingValue& b) {
     return mpfr_greater_p(a.get(), b.get()) != 0;
 }
+// |a| > |b|; false when either side is NaN, like greater().
+inline bool greater_abs(const WorkingValue& a, const WorkingValue& b) {
+    return !mpfr_nan_p(a.get()) && !mpfr_nan_p(b.get()) && mpfr_cmpabs(a.get(), b.get()) > 0;
+}
 inline bool is_zero(const WorkingValue& v) { return mpfr_zero_p(v.get()) != 0; }
+inline bool is_inf(const WorkingValue& v) { return mpfr_inf_p(v.get()) != 0; }
 inline bool is_nan(const WorkingValue& v) { return mpfr_nan_p(v.get()) != 0; }
 // Neither zero, NaN nor infinite: only such a value has an exponent.
 inline bool is_regular(const WorkingValue& v) { return mpfr_regular_p(v.get()) != 0; }
 // For a regular value: e with 2^(e-1) <= |v| < 2^e.
 inline long exponent(const WorkingValue& v) { return static_cast<long>(mpfr_get_exp(v.get())); }
+
+// Exact access to the significand, for fixed-size integer arithmetic on
+// regular values (bessel/limb_float.hpp). A regular value of p bits has
+// ceil(p/64) limbs, least significant first, the top bit of the last one set
+// and the unused low bits zero; it equals +-(limbs / 2^(64 limbs)) * 2^exponent.
+inline const mp_limb_t* significand(const WorkingValue& v) {
+    return static_cast<const mp_limb_t*>(mpfr_custom_get_significand(v.get()));
+}
+inline bool sign_bit(const WorkingValue& v) { return mpfr_signbit(v.get()) != 0; }
+// d = +-(limbs / 2^(64 count)) * 2^exponent, exactly: the value must fit d's precision.
+void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count, long exponent,
+                     bool negative);
+
+// Whether every number within 2^(exponent(b) - error_bits) of b rounds to
+// the same `bits`-bit value to nearest (mpfr_can_round): then setting b into
+// a value of `bits` bits gives the correctly rounded value of whatever b
+// approximates that closely.
+inline bool round_is_determined(const WorkingValue& b, long error_bits, Bits bits) {
+    auto precision = static_cast<mpfr_prec_t>(bits);
+    return mpfr_can_round(b.get(), error_bits, nearest, nearest, precision) != 0;
+}
 
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
 inline double to_double(const WorkingValue& v) { return mpfr_get_d(v.get(), nearest); }

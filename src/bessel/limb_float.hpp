@@ -1,0 +1,589 @@
+#pragma once
+// Exact binary floating point of a fixed small size, for the hot loops of the
+// Bessel series and expansion at ordinary precisions. No Python header.
+//
+// A Value<N> holds a number of p bits, 64(N-1) < p <= 64N, exactly as
+// MPFR lays out a p-bit value: N 64-bit limbs, least significant first, the
+// top bit of the last one set, the 64N - p lowest bits zero, and an exponent
+// e with value = +-(significand / 2^(64N)) * 2^e. Every operation forms its
+// exact result (or an exact truncation plus a sticky bit) and rounds it once
+// to nearest, ties to even: the correctly rounded result, which is what MPFR
+// returns for the same operation, bit for bit. What it saves is MPFR's
+// generality: special values, exponent-range checks, flags (thread-local
+// storage) and temporaries, which at two or three limbs cost more than the
+// arithmetic itself. bench/check_exact_arithmetic.cpp compares every
+// operation with MPFR's at every precision from 1 to 256 bits.
+//
+// Only what the loops need exists: regular operands (zero only as the result
+// of an exact cancellation in add), products, quotients by integers below
+// 2^40, sums, and magnitude comparisons. Exponents are plain 64-bit integers;
+// the callers keep them inside MPFR's default range, |e| <= 2^30 - 1 (see
+// exponent_limit), so no result here would have overflowed or underflowed
+// there either.
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace limb_float {
+
+using Limb = std::uint64_t;
+__extension__ typedef unsigned __int128 Wide;  // GCC and Clang
+
+constexpr int limb_bits = 64;
+constexpr Limb top_bit = Limb{1} << 63;
+
+// Quotients are taken by integers below this bound (k^2, k(k+1), 8k and k
+// for k <= 99999 all are): the quotient of a significand times 2^64 then has
+// at least 64N + 24 bits, more than the p + 1 that rounding needs.
+constexpr Limb divisor_limit = Limb{1} << 40;
+
+// The precision of the values, and where its last bit sits in the lowest limb.
+struct Format {
+    Format(int bits_, int limbs)
+        : bits(bits_),
+          shift(limbs * limb_bits - bits_),
+          ulp(Limb{1} << shift),
+          half(Wide{1} << (shift + limb_bits - 1)) {}
+    int bits;   // p
+    int shift;  // 64N - p, 0 ... 63
+    Limb ulp;   // the last kept bit of the lowest limb
+    Wide half;  // the round bit, within (dropped bits of the lowest limb : next limb)
+};
+
+template <int N>
+struct Value {
+    std::array<Limb, N> m{};
+    std::int64_t e = 0;
+    bool negative = false;
+    bool zero = false;
+};
+
+template <int N>
+constexpr Value<N> one() {
+    Value<N> v;
+    v.m[N - 1] = top_bit;
+    v.e = 1;
+    return v;
+}
+
+// (q, r) = (hi*2^64 + lo) / d, for hi < d.
+[[gnu::always_inline]] inline Limb divide_limb(Limb hi, Limb lo, Limb d, Limb& remainder) {
+#if defined(__x86_64__)
+    Limb q;
+    Limb r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d));
+    remainder = r;
+    return q;
+#else
+    Wide n = (Wide{hi} << limb_bits) | lo;
+    remainder = static_cast<Limb>(n % d);
+    return static_cast<Limb>(n / d);
+#endif
+}
+
+// w << s for 0 <= s < 64, the top bits dropped. No branch on s: the bits
+// carried up are (lower >> 1) >> (63 - s), which is 0 for s = 0.
+template <int L>
+[[gnu::always_inline]] inline void shift_left_bits(std::array<Limb, L>& w, int s) {
+#pragma GCC unroll 8
+    for (int i = L - 1; i > 0; --i) {
+        w[i] = (w[i] << s) | ((w[i - 1] >> 1) >> (63 - s));
+    }
+    w[0] <<= s;
+}
+
+// Shifts a nonzero w left until its top bit is set; returns the shift.
+template <int L>
+[[gnu::always_inline]] inline int normalize(std::array<Limb, L>& w) {
+    int limbs = 0;
+    while (w[L - 1] == 0) {  // whole limbs: only after a deep cancellation
+#pragma GCC unroll 8
+        for (int i = L - 1; i > 0; --i) {
+            w[i] = w[i - 1];
+        }
+        w[0] = 0;
+        ++limbs;
+    }
+    int bits = std::countl_zero(w[L - 1]);
+    shift_left_bits<L>(w, bits);
+    return limbs * limb_bits + bits;
+}
+
+// Rounds the exact value (w + a fraction of the lowest limb that is nonzero
+// exactly when `sticky`) / 2^(64L) * 2^e, with the top bit of w set, to the
+// nearest p-bit value, ties to even. The round bit lies at position
+// 64L - p - 1 >= 63, so a fraction below position 0 only ever counts as sticky.
+template <int N, int L>
+[[gnu::always_inline]] inline Value<N> round_nearest(const std::array<Limb, L>& w, bool sticky,
+                                                     std::int64_t e, bool negative,
+                                                     const Format& f) {
+    static_assert(L > N, "rounding needs at least one limb below the kept ones");
+    Value<N> r;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        r.m[i] = w[L - N + i];
+    }
+    Limb below = sticky ? 1 : 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < L - N - 1; ++i) {
+        below |= w[i];
+    }
+    // The dropped bits: those of the lowest kept limb under the precision,
+    // then the whole next limb.
+    const Limb dropped_high = r.m[0] & (f.ulp - 1);
+    const Wide dropped = (Wide{dropped_high} << limb_bits) | w[L - N - 1];
+    r.m[0] -= dropped_high;
+    const bool round_bit = (dropped & f.half) != 0;
+    const bool rest = (dropped & (f.half - 1)) != 0 || below != 0;
+    const bool odd = (r.m[0] & f.ulp) != 0;
+    Limb carry = (round_bit && (rest || odd)) ? f.ulp : 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        Wide t = Wide{r.m[i]} + carry;
+        r.m[i] = static_cast<Limb>(t);
+        carry = static_cast<Limb>(t >> limb_bits);
+    }
+    if (carry != 0) [[unlikely]] {  // all kept bits were ones: the next power of two
+        r.m[N - 1] = top_bit;
+        ++e;
+    }
+    r.e = e;
+    r.negative = negative;
+    return r;
+}
+
+// a * b, both regular.
+template <int N>
+[[gnu::always_inline]] inline Value<N> mul(const Value<N>& a, const Value<N>& b, const Format& f) {
+    // Row by row over b's limbs; a zero limb of b skips its row. The loops
+    // multiply by a constant ratio whose low limbs are often zero (v^2/4 for
+    // a double v has at most 106 significant bits), and the test on it always
+    // goes the same way there.
+    std::array<Limb, 2 * N> w{};
+#pragma GCC unroll 8
+    for (int j = 0; j < N; ++j) {
+        if (b.m[j] == 0) {
+            continue;  // w[j + N] is still zero, as the row would leave it
+        }
+        Limb carry = 0;
+#pragma GCC unroll 8
+        for (int i = 0; i < N; ++i) {
+            Wide t = Wide{a.m[i]} * b.m[j] + w[i + j] + carry;
+            w[i + j] = static_cast<Limb>(t);
+            carry = static_cast<Limb>(t >> limb_bits);
+        }
+        w[j + N] = carry;
+    }
+    // The product of two [1/2, 1) significands is >= 1/4: at most one shift.
+    const int s = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
+    shift_left_bits<2 * N>(w, s);
+    return round_nearest<N, 2 * N>(w, false, a.e + b.e - s, a.negative != b.negative, f);
+}
+
+// a * u for a regular a and an integer 0 < u < 2^64, the product negated when `flip`.
+template <int N>
+[[gnu::always_inline]] inline Value<N> mul_integer(const Value<N>& a, Limb u, bool flip,
+                                                   const Format& f) {
+    if (u == 1) {
+        Value<N> r = a;
+        r.negative = a.negative != flip;
+        return r;
+    }
+    std::array<Limb, N + 1> w{};
+    Limb carry = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        Wide t = Wide{a.m[i]} * u + carry;
+        w[i] = static_cast<Limb>(t);
+        carry = static_cast<Limb>(t >> limb_bits);
+    }
+    w[N] = carry;  // u >= 2 makes the product >= 2^(64N): this limb is not zero
+    const int s = std::countl_zero(w[N]);
+    shift_left_bits<N + 1>(w, s);
+    return round_nearest<N, N + 1>(w, false, a.e + limb_bits - s, a.negative != flip, f);
+}
+
+// floor(2^320 / d) for 1 < d < 2^40, five limbs, least significant first:
+// the reciprocal for every N up to 4 (see Divisor).
+constexpr int reciprocal_limbs = 5;
+using Reciprocal = std::array<Limb, reciprocal_limbs>;
+
+constexpr Reciprocal reciprocal_of(Limb d) {
+    Reciprocal out{};
+    Wide r = 1;  // 2^320 is 1 followed by five zero limbs
+    for (int i = reciprocal_limbs - 1; i >= 0; --i) {
+        Wide n = r << limb_bits;
+        out[i] = static_cast<Limb>(n / d);
+        r = n % d;
+    }
+    return out;
+}
+
+// Reciprocals of the divisors the loops use at their first indices, made at
+// compile time: k^2 and k(k+1) (the I series, the K_0 terms) and k (1/k in
+// the K_0 sum, 8k in the expansion), k from 0 to the table's end. Entries
+// for d = 0 and 1 are never read.
+template <std::size_t Count, class Of>
+constexpr std::array<Reciprocal, Count> reciprocal_table(Of divisor_of) {
+    std::array<Reciprocal, Count> table{};
+    for (std::size_t k = 2; k < Count; ++k) {
+        table[k] = reciprocal_of(divisor_of(k));
+    }
+    table[1] = divisor_of(1) > 1 ? reciprocal_of(divisor_of(1)) : Reciprocal{};
+    return table;
+}
+
+constexpr std::size_t series_table_size = 128;     // the series rarely pass k = 90 below |x| = 25
+constexpr std::size_t expansion_table_size = 200;  // all of the expansion's k <= 199
+inline constexpr auto square_reciprocals =
+    reciprocal_table<series_table_size>([](std::size_t k) { return Limb{k} * k; });
+inline constexpr auto pronic_reciprocals =
+    reciprocal_table<series_table_size>([](std::size_t k) { return Limb{k} * (k + 1); });
+inline constexpr auto index_reciprocals =
+    reciprocal_table<expansion_table_size>([](std::size_t k) { return Limb{k}; });
+
+// An integer divisor 0 < d < 2^40 with its reciprocal floor(2^(64(N+1)) / d)
+// (N+1 limbs; unused for d = 1). With it the division becomes a few
+// independent multiplications instead of a chain of N+1 hardware divisions,
+// the slowest step of the loops. The reciprocal is the top N+1 limbs of
+// floor(2^320 / d) (a floor of a floor), from the tables above or, beyond
+// them, made here with N+1 hardware divisions; those depend on d alone, so
+// the processor overlaps them with the pass before.
+template <int N>
+struct Divisor {
+    explicit Divisor(Limb d_) : d(d_) {
+        if (d > 1) {
+            Limb r = 1;  // 2^(64(N+1)) is 1 followed by N+1 zero limbs; 1 < d
+#pragma GCC unroll 8
+            for (int i = N; i >= 0; --i) {
+                inverse[i] = divide_limb(r, 0, d, r);
+            }
+        }
+    }
+    Divisor(Limb d_, const Reciprocal& reciprocal) : d(d_) {
+#pragma GCC unroll 8
+        for (int i = 0; i <= N; ++i) {
+            inverse[i] = reciprocal[reciprocal_limbs - 1 - N + i];
+        }
+    }
+    Limb d;
+    std::array<Limb, N + 1> inverse{};
+};
+
+template <int N>
+Divisor<N> divisor_square(std::uint64_t k) {
+    if (k > 1 && k < series_table_size) {
+        return Divisor<N>(k * k, square_reciprocals[k]);
+    }
+    return Divisor<N>(k * k);
+}
+
+template <int N>
+Divisor<N> divisor_pronic(std::uint64_t k) {
+    if (k < series_table_size) {
+        return Divisor<N>(k * (k + 1), pronic_reciprocals[k]);
+    }
+    return Divisor<N>(k * (k + 1));
+}
+
+template <int N>
+Divisor<N> divisor_index(std::uint64_t k) {
+    if (k > 1 && k < expansion_table_size) {
+        return Divisor<N>(k, index_reciprocals[k]);
+    }
+    return Divisor<N>(k);
+}
+
+// a / d for a regular a.
+template <int N>
+[[gnu::always_inline]] inline Value<N> div_integer(const Value<N>& a, const Divisor<N>& divisor,
+                                                   const Format& f) {
+    const Limb d = divisor.d;
+    if (d == 1) {
+        return a;
+    }
+    // U = a * 2^64 over N+1 limbs (the lowest zero), K = 64(N+1). With
+    // inverse = floor(2^K / d) > 2^K / d - 1 and U < 2^K, the estimate
+    // floor(U * inverse / 2^K) = floor(a * inverse / 2^(64N)) lies in
+    // (U/d - 1, U/d], so it is floor(U/d) or one less. The remainder
+    // U - estimate * d < 2d < 2^64 is exact in the lowest limb, where U is 0.
+    std::array<Limb, 2 * N + 1> w{};
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        Limb carry = 0;
+#pragma GCC unroll 8
+        for (int j = 0; j <= N; ++j) {
+            Wide t = Wide{a.m[i]} * divisor.inverse[j] + w[i + j] + carry;
+            w[i + j] = static_cast<Limb>(t);
+            carry = static_cast<Limb>(t >> limb_bits);
+        }
+        w[i + N + 1] = carry;
+    }
+    std::array<Limb, N + 1> q;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        q[i] = w[N + i];
+    }
+    Limb r = Limb{0} - q[0] * d;
+    const Limb correction = r >= d ? 1 : 0;
+    r -= correction * d;
+    Limb carry = correction;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        Wide t = Wide{q[i]} + carry;
+        q[i] = static_cast<Limb>(t);
+        carry = static_cast<Limb>(t >> limb_bits);
+    }
+    // floor(a * 2^64 / d) >= 2^(64N + 23): fewer than 41 leading zero bits,
+    // so the zeros shifted in lie far under the round bit (at 64(N+1) - p - 1
+    // >= 63) and the remainder alone decides the sticky bit.
+    const int s = std::countl_zero(q[N]);
+    shift_left_bits<N + 1>(q, s);
+    return round_nearest<N, N + 1>(q, r != 0, a.e - s, a.negative, f);
+}
+
+// |a| < |b| for regular values of equal exponent.
+template <int N>
+[[gnu::always_inline]] inline bool significand_less(const Value<N>& a, const Value<N>& b) {
+#pragma GCC unroll 8
+    for (int i = N - 1; i >= 0; --i) {
+        if (a.m[i] != b.m[i]) {
+            return a.m[i] < b.m[i];
+        }
+    }
+    return false;
+}
+
+// |a| > |b|. Without data-dependent branches on regular values: the loops
+// ask it once per pass, and its answer is almost always the same.
+template <int N>
+[[gnu::always_inline]] inline bool greater_abs(const Value<N>& a, const Value<N>& b) {
+    if (a.zero || b.zero) [[unlikely]] {
+        return !a.zero && b.zero;
+    }
+    // Significands compared limb by limb from the top: the first limb that
+    // differs decides, combined without branches.
+    // (Bitwise & and | on purpose: no short-circuit branches.)
+    bool greater = false;
+    bool decided = false;
+#pragma GCC unroll 8
+    for (int i = N - 1; i >= 0; --i) {
+        greater = greater | (!decided & (a.m[i] > b.m[i]));
+        decided = decided | (a.m[i] != b.m[i]);
+    }
+    return (a.e > b.e) | ((a.e == b.e) & greater);
+}
+
+// w >> s over L limbs for 0 < s < 64L; `sticky` collects the bits shifted
+// out. Only fixed indices, so w can live in registers.
+template <int L>
+[[gnu::always_inline]] inline void shift_right(std::array<Limb, L>& w, std::int64_t s,
+                                              bool& sticky) {
+    Limb lost = 0;
+    while (s >= limb_bits) {
+        lost |= w[0];
+#pragma GCC unroll 8
+        for (int i = 0; i < L - 1; ++i) {
+            w[i] = w[i + 1];
+        }
+        w[L - 1] = 0;
+        s -= limb_bits;
+    }
+    const int bits = static_cast<int>(s);
+    // (x << 1) << (63 - bits) keeps the low `bits` bits of x at the top, and
+    // nothing for bits = 0.
+    lost |= (w[0] << 1) << (63 - bits);
+#pragma GCC unroll 8
+    for (int i = 0; i < L - 1; ++i) {
+        w[i] = (w[i] >> bits) | ((w[i + 1] << 1) << (63 - bits));
+    }
+    w[L - 1] >>= bits;
+    sticky = sticky || lost != 0;
+}
+
+// a + b; either may be zero.
+template <int N>
+[[gnu::always_inline]] inline Value<N> add(const Value<N>& a, const Value<N>& b, const Format& f) {
+    if (a.zero || b.zero) [[unlikely]] {
+        if (!a.zero) {
+            return a;
+        }
+        if (!b.zero) {
+            return b;
+        }
+        Value<N> z = a;
+        z.negative = a.negative && b.negative;  // -0 + -0 = -0, otherwise +0
+        return z;
+    }
+    Value<N> x = a;  // |x| >= |y|
+    Value<N> y = b;
+    if (b.e > a.e || (b.e == a.e && significand_less(a, b))) {
+        std::swap(x, y);
+    }
+    const std::int64_t gap = x.e - y.e;
+    // |y| < 2^(x.e - p - 2) = ulp(x)/4: x +- y stays within a quarter ulp of
+    // x (half an ulp of the smaller binade below a power of two) and rounds
+    // back to x.
+    if (gap >= f.bits + 2) {
+        return x;
+    }
+    // x and y side by side over N + 1 limbs, the lowest one spare: y loses
+    // bits only when gap > 64, and then the difference cancels at most one bit.
+    std::array<Limb, N + 1> xw{};
+    std::array<Limb, N + 1> yw{};
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        xw[i + 1] = x.m[i];
+        yw[i + 1] = y.m[i];
+    }
+    bool sticky = false;
+    if (gap > 0) {
+        shift_right<N + 1>(yw, gap, sticky);
+    }
+    std::array<Limb, N + 1> w{};
+    std::int64_t e = x.e;
+    if (x.negative == y.negative) {
+        Limb carry = 0;
+#pragma GCC unroll 8
+        for (int i = 0; i <= N; ++i) {
+            Wide t = Wide{xw[i]} + yw[i] + carry;
+            w[i] = static_cast<Limb>(t);
+            carry = static_cast<Limb>(t >> limb_bits);
+        }
+        // A carry out: one bit right, the bit pushed out below joins the sticky bit.
+        sticky = sticky || (w[0] & carry) != 0;
+#pragma GCC unroll 8
+        for (int i = 0; i < N; ++i) {
+            w[i] = (w[i] >> carry) | ((w[i + 1] & carry) << 63);
+        }
+        w[N] = (w[N] >> carry) | (carry << 63);
+        e += static_cast<std::int64_t>(carry);
+        return round_nearest<N, N + 1>(w, sticky, e, x.negative, f);
+    }
+    // x - (truncated y) - (the lost fraction of y): the fraction is taken as
+    // one whole unit of the lowest position borrowed plus a positive
+    // remainder below it, which keeps `sticky` set. |x| >= |y| keeps w >= 0.
+    Limb borrow = sticky ? 1 : 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        Wide t = Wide{xw[i]} - yw[i] - borrow;
+        w[i] = static_cast<Limb>(t);
+        borrow = static_cast<Limb>(t >> limb_bits) & 1;
+    }
+    Limb any = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        any |= w[i];
+    }
+    if (any == 0 && !sticky) [[unlikely]] {
+        Value<N> z;
+        z.zero = true;  // exact cancellation gives +0 when rounding to nearest
+        return z;
+    }
+    e -= normalize<N + 1>(w);
+    return round_nearest<N, N + 1>(w, sticky, e, x.negative, f);
+}
+
+// u < 2^63 rounded to nearest (ties to even) to `bits` bits: what setting
+// the integer u into a `bits`-bit value gives. Stays an integer.
+inline Limb round_integer(Limb u, int bits) {
+    int width = std::bit_width(u);
+    if (width <= bits) {
+        return u;
+    }
+    int drop = width - bits;
+    Limb unit = Limb{1} << drop;
+    Limb dropped = u & (unit - 1);
+    Limb half = unit >> 1;
+    u -= dropped;
+    if (dropped > half || (dropped == half && (u & unit) != 0)) {
+        u += unit;
+    }
+    return u;
+}
+
+}  // namespace limb_float
+
+// Moving values between working values and limb_float values, and choosing N.
+
+#include <optional>
+#include <type_traits>
+
+#include "precision/working_value.hpp"
+
+namespace limb_float {
+
+// The largest size handled here: up to 256 bits, which covers the working
+// and series precisions of up to about 60 digits. Beyond, MPFR's own
+// arithmetic takes over and its call overhead no longer dominates.
+constexpr int max_limbs = 4;
+
+inline int limbs_for(Bits bits) { return static_cast<int>((std::uint64_t{bits} + 63) / 64); }
+
+// Values of larger exponent are left to MPFR. Below it, a pass moves an
+// exponent by at most |e| + 35 (a product with q, a quotient by d < 2^34),
+// so 99999 passes stay within 99999 * (2^13 + 35) < 8.3e8, inside MPFR's
+// default exponent range of +-(2^30 - 1) = +-1.07e9: no MPFR step would have
+// overflowed or underflowed either. (Values made from doubles have |e| <= 2050.)
+constexpr std::int64_t exponent_limit = std::int64_t{1} << 13;
+
+// The value of v, which has precision `bits` with N limbs, when it is regular
+// or zero and of moderate exponent.
+template <int N>
+std::optional<Value<N>> import_value(const WorkingValue& v) {
+    Value<N> out;
+    out.negative = sign_bit(v);
+    if (is_zero(v)) {
+        out.zero = true;
+        return out;
+    }
+    if (!is_regular(v) || exponent(v) >= exponent_limit || exponent(v) <= -exponent_limit) {
+        return std::nullopt;
+    }
+    const mp_limb_t* limbs = significand(v);
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        out.m[i] = limbs[i];
+    }
+    out.e = exponent(v);
+    return out;
+}
+
+template <int N>
+void export_value(WorkingValue& d, const Value<N>& v) {
+    if (v.zero) {
+        set_positive_zero(d);
+        if (v.negative) {
+            neg(d, d);
+        }
+        return;
+    }
+    set_significand(d, v.m.data(), N, static_cast<long>(v.e), v.negative);
+}
+
+// Calls visit(std::integral_constant<int, N>{}) with N = ceil(bits / 64) and
+// returns true, or returns false when that exceeds max_limbs.
+template <class Visitor>
+bool with_limbs(Bits bits, Visitor&& visit) {
+    switch (limbs_for(bits)) {
+        case 1:
+            visit(std::integral_constant<int, 1>{});
+            return true;
+        case 2:
+            visit(std::integral_constant<int, 2>{});
+            return true;
+        case 3:
+            visit(std::integral_constant<int, 3>{});
+            return true;
+        case 4:
+            visit(std::integral_constant<int, 4>{});
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace limb_float

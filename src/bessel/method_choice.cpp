@@ -1,0 +1,50 @@
+#include "bessel/method_choice.hpp"
+
+#include <cmath>
+
+#include "failure/memory_budget.hpp"
+#include "precision/precision_rules.hpp"
+
+namespace {
+
+constexpr double log2_e = 1.4426950408889634;
+constexpr std::uint64_t series_extra_bits = 20;
+// From 53 bits on, setting a double is exact and reading it back gives it.
+constexpr Bits double_exact_bits = 53;
+
+// MPFR's exp and log allocate temporaries of their own: at 2e6 to 4e7 bits
+// their peak was measured at 80 to 103 times the size of one value (binary
+// splitting, FFT products), a division at about 25 times. 128 values leave
+// room above that.
+constexpr std::uint64_t mpfr_scratch_values = 128;
+
+// Below this many bits per value the whole need (values plus scratch) stays
+// under about 20 MiB: not worth reading /proc/meminfo for, which costs more
+// than the whole evaluation at ordinary precisions, and a process that cannot
+// get that much fails at its next allocation anyway.
+constexpr Bits unchecked_bits = 1u << 20;
+
+}  // namespace
+
+double rounded_argument(double x, Bits bits) {
+    if (bits >= double_exact_bits) {
+        return x;
+    }
+    WorkingValue rounded(bits);
+    set_d(rounded, x);
+    return to_double(rounded);
+}
+
+Bits series_bits(Bits bits, double xd) {
+    // ceil of the double product; <= 0 (including -0.0 and -inf) gives 0,
+    // and below the threshold the product stays under 36.07: at most 37 bits.
+    double extra = std::ceil(xd * log2_e);
+    std::uint64_t argument_bits = extra > 0.0 ? static_cast<std::uint64_t>(extra) : 0;
+    return checked_bits(std::uint64_t{bits} + series_extra_bits + argument_bits);
+}
+
+void require_bessel_memory(std::uint64_t values, Bits bits, const char* what) {
+    if (bits >= unchecked_bits) {
+        require_memory_for(values, bits, mpfr_scratch_values, what);
+    }
+}
