@@ -79,22 +79,14 @@ def run_python(code, timeout=120):
                           timeout=timeout)
 
 
-# --- Stand-in while the numerical routines are stubs; delete together with them. ---
-# A stub ends every call that reaches it with an internal failure "... not built yet".
-# Reaching it still proves that binding and conversion passed.
-def _is_stub_failure(exc):
-    return type(exc).__name__ == "PanicException" and str(exc).endswith("not built yet")
-
-
 def assert_reaches_routine(call, sentinel=None):
-    """The call got past binding and conversion: it returned, raised `sentinel`
-    (an exception object that only fn_obj raises), or met a stub routine."""
+    """The call got past binding and conversion: it returned, or raised `sentinel`
+    (an exception object that only fn_obj raises)."""
     try:
         call()
     except BaseException as exc:
-        if exc is not sentinel and not _is_stub_failure(exc):
+        if exc is not sentinel:
             raise
-# --- end of stand-in ---
 
 
 def outcome(call):

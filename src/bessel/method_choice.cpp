@@ -18,12 +18,6 @@ constexpr Bits double_exact_bits = 53;
 // room above that.
 constexpr std::uint64_t mpfr_scratch_values = 128;
 
-// Below this many bits per value the whole need (values plus scratch) stays
-// under about 20 MiB: not worth reading /proc/meminfo for, which costs more
-// than the whole evaluation at ordinary precisions, and a process that cannot
-// get that much fails at its next allocation anyway.
-constexpr Bits unchecked_bits = 1u << 20;
-
 }  // namespace
 
 double rounded_argument(double x, Bits bits) {
@@ -44,7 +38,5 @@ Bits series_bits(Bits bits, double xd) {
 }
 
 void require_bessel_memory(std::uint64_t values, Bits bits, const char* what) {
-    if (bits >= unchecked_bits) {
-        require_memory_for(values, bits, mpfr_scratch_values, what);
-    }
+    require_memory_for(values, bits, mpfr_scratch_values, what);
 }
