@@ -21,6 +21,7 @@
 #include "bessel/power_series.hpp"
 #include "failure/internal_failure.hpp"
 #include "precision/precision_rules.hpp"
+#include "precision/working_value.hpp"
 
 namespace {
 
@@ -69,6 +70,7 @@ WorkingValue scaled_by_expansion(std::uint32_t n, const WorkingValue& x, Bits bi
 }  // namespace
 
 double besselk_rust(std::uint32_t n, double x, std::uint32_t digits) {
+    free_mpfr_caches_at_thread_exit();
     const Bits bits = digits_to_bits(digits);
     const double xd = rounded_argument(x, bits);
     const bool series_range = xd < asymptotic_threshold;  // false for NaN

@@ -16,9 +16,11 @@
 #include "gwr/gwr_memory.hpp"
 #include "gwr/gwr_tables.hpp"
 #include "precision/precision_rules.hpp"
+#include "precision/working_value.hpp"
 
 Result<std::vector<double>> gwr_rust(PyObject* fn_obj, const std::vector<double>& times,
                                      std::uint64_t m, std::optional<std::uint32_t> digits) {
+    free_mpfr_caches_at_thread_exit();
     const Bits bits = digits_to_bits(digits ? *digits : gwr_default_digits(m));
     // Before the first value exists: MPFR aborts the process on a failed allocation.
     require_gwr_memory(m, bits, !times.empty());

@@ -50,3 +50,17 @@ ValueVector filled_vector(WorkingValue&& v, std::size_t count) {
     out.push_back(std::move(v));
     return out;
 }
+
+namespace {
+
+struct ThreadCacheRelease {
+    ~ThreadCacheRelease() { mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE); }
+};
+
+}  // namespace
+
+void free_mpfr_caches_at_thread_exit() noexcept {
+    // Constructed on a thread's first call, destroyed when that thread ends.
+    thread_local ThreadCacheRelease release;
+    static_cast<void>(release);
+}

@@ -144,3 +144,9 @@ WorkingValue with_precision(Bits bits, WorkingValue&& v);
 
 // count >= 1 values equal to v, all at v's precision; the last one is v itself.
 ValueVector filled_vector(WorkingValue&& v, std::size_t count);
+
+// MPFR keeps constants such as log 2 and pi in caches local to each thread,
+// filled by log and exp; a thread that ends without freeing them loses them.
+// Every routine that may fill them calls this on entry: it arranges, once per
+// thread, for that thread's caches to be freed when the thread ends.
+void free_mpfr_caches_at_thread_exit() noexcept;
