@@ -19,7 +19,6 @@
 #include "bessel/large_argument.hpp"
 #include "bessel/method_choice.hpp"
 #include "bessel/power_series.hpp"
-#include "failure/internal_failure.hpp"
 #include "precision/precision_rules.hpp"
 #include "precision/working_value.hpp"
 
@@ -57,25 +56,11 @@ WorkingValue scaled_by_expansion(std::uint32_t n, const WorkingValue& x, Bits bi
 double besseli_rust(std::uint32_t n, double x, std::uint32_t digits) {
     free_mpfr_caches_at_thread_exit();
     const Bits bits = digits_to_bits(digits);
-    const double xd = rounded_argument(x, bits);
-    const bool series_range = xd < asymptotic_threshold;  // false for NaN
-    Bits series = 0;
-    if (series_range) {
-        series = series_bits(bits, xd);
-        // The order is checked before any value exists rather than after X
-        // and its Q-bit copy are set: nothing observable happens in between,
-        // and so an unsupported order gets its own message even at a
-        // precision whose values would not fit in memory.
-        if (n > 1) {
-            internal_failure("Only nu=0,1 supported");
-        }
-        require_bessel_memory(series_path_values, series, "besseli_rust at this precision");
-    } else {
-        require_bessel_memory(expansion_path_values, bits, "besseli_rust at this precision");
-    }
+    const Method method = choose_method(n, x, bits, {series_path_values, expansion_path_values},
+                                        "besseli_rust at this precision");
     WorkingValue big_x(bits);
     set_d(big_x, x);
-    WorkingValue scaled = series_range ? scaled_by_series(n, big_x, series, bits)
+    WorkingValue scaled = method.series ? scaled_by_series(n, big_x, method.series_bits, bits)
                                        : scaled_by_expansion(n, big_x, bits);
     exponential(big_x, big_x);
     mul(scaled, scaled, big_x);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "failure/internal_failure.hpp"
 #include "failure/memory_budget.hpp"
 #include "precision/precision_rules.hpp"
 
@@ -39,4 +40,22 @@ Bits series_bits(Bits bits, double xd) {
 
 void require_bessel_memory(std::uint64_t values, Bits bits, const char* what) {
     require_memory_for(values, bits, mpfr_scratch_values, what);
+}
+
+Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, const char* what) {
+    const double xd = rounded_argument(x, bits);
+    if (!(xd < asymptotic_threshold)) {  // NaN takes the expansion too
+        require_bessel_memory(values.expansion, bits, what);
+        return Method{false, 0, xd};
+    }
+    const Bits series = series_bits(bits, xd);
+    // The order is checked before any value exists rather than after X and
+    // its series-precision copy are set: nothing observable happens in
+    // between, and so an unsupported order gets its own message even at a
+    // precision whose values would not fit in memory.
+    if (n > 1) {
+        internal_failure("Only nu=0,1 supported");
+    }
+    require_bessel_memory(values.series, series, what);
+    return Method{true, series, xd};
 }

@@ -23,3 +23,20 @@ Bits series_bits(Bits bits, double xd);
 // Ends the call with MemoryError, before anything is allocated, when
 // `values` working values of `bits` bits plus MPFR's temporaries cannot fit.
 void require_bessel_memory(std::uint64_t values, Bits bits, const char* what);
+
+// The values a path keeps alive at once, for the memory check.
+struct PathValues {
+    std::uint64_t series;
+    std::uint64_t expansion;
+};
+
+// The method for x at `bits` bits, after every check that comes before the
+// first value exists: the series precision ("precision out of range"), the
+// order ("Only nu=0,1 supported", which only the series path needs) and the
+// memory check (MemoryError, naming `what`).
+struct Method {
+    bool series;       // the power series; otherwise the large-argument expansion
+    Bits series_bits;  // the series precision, when the series serves
+    double xd;         // x rounded to `bits` bits
+};
+Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, const char* what);
