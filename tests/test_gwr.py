@@ -68,7 +68,10 @@ SAMPLED = {
 # Working precisions below 53 bits, between 53 and 128, and above; early stops come
 # with the small ones. t = 0, negative and NaN times are not validated: inf and NaN run through.
 BIT_EXACT_CASES = [(1, None), (2, 0), (3, 5), (4, 16), (5, None), (7, 3), (8, None),
-                   (12, 40), (13, 0), (16, None), (21, 25), (32, None), (33, 70), (40, 15)]
+                   (12, 40), (13, 0), (16, None), (21, 25), (32, None), (33, 70), (40, 15),
+                   # Binomials whose exact recurrence just fits 24 bits or not, and
+                   # binomials beyond 64 bits, which no machine integer holds.
+                   (24, 4), (26, 4), (70, 50)]
 TIMES = [0.5, 1.0, 3.0, 10.0, -1.0, 0.0, math.nan]
 
 

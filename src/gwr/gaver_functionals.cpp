@@ -14,11 +14,20 @@ void gaver_functionals(const GwrTables& tables, const WorkingValue& a, const Val
     const std::size_t m = functionals.size();
     for (std::size_t n = 1; n <= m; ++n) {
         const ValueVector& binomials = tables.binomial_rows[n - 1];
+        const unsigned long* integers = tables.binomial_integers.data() + binomial_offset(n);
         // sum = sum_{i=0..n} (-1)^i C(n, i) F_(n+i); samples[n+i-1] holds F_(n+i).
         // Starting from +0 rather than from the first term keeps the sign of a zero sum.
         set_positive_zero(scratch.sum);
         for (std::size_t i = 0; i <= n; ++i) {
-            mul(scratch.term, binomials[i], samples[n + i - 1]);
+            // term = C(n, i) * F_(n+i). Where C(n, i) is held exactly as a machine
+            // integer, F * C(n, i) by mul_ui is the correctly rounded product of
+            // the very same two numbers, so the bits agree with mul; it is about
+            // twice as fast as a general product.
+            if (integers[i] != 0) {
+                mul_ui(scratch.term, samples[n + i - 1], integers[i]);
+            } else {
+                mul(scratch.term, binomials[i], samples[n + i - 1]);
+            }
             if (i % 2 == 0) {
                 add(scratch.sum, scratch.sum, scratch.term);
             } else {

@@ -36,7 +36,8 @@ void require_gwr_memory(std::uint64_t m, Bits bits, bool with_time_points) {
         // 2m samples, m functionals and the two further rho columns.
         values = plus(values, times(5, m));
     }
-    // The per-row vectors add 24 bytes each, far less than one value: the
-    // per-value overhead that the check assumes covers them.
+    // The per-row vectors add 24 bytes each and the integer mirror of the
+    // binomials 8 bytes per entry, both far less than one value: the per-value
+    // overhead that the check assumes covers them.
     require_memory_for(values, bits, scratch_values, "the GWR tables");
 }

@@ -15,6 +15,8 @@
 
 #include "gwr/gwr_tables.hpp"
 
+#include <bit>
+
 #include "gwr/interrupt_pacer.hpp"
 
 // mul_ui takes k up to 2m as an unsigned long; m is a 64-bit count, and the
@@ -72,19 +74,46 @@ ValueVector binomial_row(std::uint64_t n, Bits bits, InterruptPacer& pacer) {
     return row;
 }
 
+// Row n of the integer mirror: C(n, k) by the same recurrence in exact integer
+// arithmetic, for as long as every step of the table's own recurrence is exact
+// too. A step is exact when the product C(n, k-1) * (n+1-k) has at most `bits`
+// bits (mul_ui rounds nothing) and, C(n, k) being an integer no larger than
+// that product, the quotient then is exact as well. While so, the table entry
+// equals the integer here; from the first step that could round, and for
+// entries of 2^64 or more, the mirror holds 0 and the table is used instead.
+void append_exact_binomials(std::uint64_t n, Bits bits, std::vector<unsigned long>& out) {
+    __extension__ typedef unsigned __int128 Wide;  // GCC and Clang
+    Wide c = 1;
+    bool exact = true;
+    out.push_back(1);
+    for (std::uint64_t k = 1; k <= n; ++k) {
+        if (exact) {
+            Wide product = c * (n + 1 - k);  // c < 2^64 and n < 2^64: no overflow
+            std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
+            int width = high != 0 ? 128 - std::countl_zero(high)
+                                  : 64 - std::countl_zero(static_cast<std::uint64_t>(product));
+            c = product / k;
+            exact = static_cast<unsigned>(width) <= bits && (c >> 64) == 0;
+        }
+        out.push_back(exact ? static_cast<unsigned long>(c) : 0);
+    }
+}
+
 }  // namespace
 
 GwrTables build_gwr_tables(std::uint64_t m, Bits bits) {
     InterruptPacer pacer(bits);
-    GwrTables tables{{}, {}, bits};
+    GwrTables tables{{}, {}, {}, bits};
     // The factorials live only while the coefficients are made.
     {
         ValueVector f = factorials(m, bits, pacer);
         tables.coefficients = coefficients(m, bits, f, pacer);
     }
     tables.binomial_rows.reserve(m);
+    tables.binomial_integers.reserve(binomial_offset(m + 1));
     for (std::uint64_t n = 1; n <= m; ++n) {
         tables.binomial_rows.push_back(binomial_row(n, bits, pacer));
+        append_exact_binomials(n, bits, tables.binomial_integers);
     }
     return tables;
 }

@@ -10,9 +10,17 @@
 struct GwrTables {
     ValueVector coefficients;                // element n-1: c_n = (2n)! / (n! (n-1)!)
     std::vector<ValueVector> binomial_rows;  // element n-1: C(n, 0) ... C(n, n)
+    // The same rows as machine integers, row after row in one vector (row n
+    // starts at binomial_offset(n)), where the table entry is exactly that
+    // integer and it fits in an unsigned long; 0 elsewhere. Products with them
+    // can take MPFR's single-limb multiplication.
+    std::vector<unsigned long> binomial_integers;
     Bits precision;
 };
 
 // The tables for n = 1 ... m at `bits` bits; empty for m = 0. The caller has
 // checked that they fit in memory. May end the call on Ctrl-C.
 GwrTables build_gwr_tables(std::uint64_t m, Bits bits);
+
+// Where row n (n >= 1) of binomial_integers starts: rows 1 ... n-1 hold 2 ... n entries.
+inline std::size_t binomial_offset(std::uint64_t n) { return (n - 1) * (n + 2) / 2; }
