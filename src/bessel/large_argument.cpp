@@ -24,6 +24,7 @@
 #include <optional>
 #include <utility>
 
+#include "bessel/limb_division.hpp"
 #include "bessel/limb_float.hpp"
 #include "bessel/series_stop.hpp"
 

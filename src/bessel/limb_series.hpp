@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "bessel/limb_division.hpp"
 #include "bessel/limb_float.hpp"
 #include "bessel/series_stop.hpp"
 
