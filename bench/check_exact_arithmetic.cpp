@@ -7,7 +7,7 @@
 // double, which hides most single-bit differences at the series precision;
 // this sees every bit.
 //
-//   g++ -std=c++23 -O2 -Isrc bench/check_exact_arithmetic.cpp src/bessel/exponential.cpp \
+//   g++ -std=c++23 -O2 -Isrc bench/check_exact_arithmetic.cpp src/bessel/exponential.cpp
 //       src/precision/working_value.cpp -lmpfr -lgmp -o /tmp/check && /tmp/check
 //
 // Prints the number of checks and failures; exits 1 on any failure.
