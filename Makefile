@@ -24,7 +24,6 @@ sanitize: setup
 	tools/sanitize
 
 bench: install
-	$(PY) -m pip install -q pytest-benchmark scipy mpmath
 	$(PY) bench/bench_gwr.py
 	$(PY) bench/bench_bessel.py
 
