@@ -13,7 +13,8 @@ void gaver_functionals(const GwrTables& tables, const WorkingValue& a, const Val
                        ValueVector& functionals, GaverScratch& scratch, InterruptPacer& pacer) {
     const std::size_t m = functionals.size();
     for (std::size_t n = 1; n <= m; ++n) {
-        const ValueVector& binomials = tables.binomial_rows[n - 1];
+        const ValueVector& tail = tables.binomial_tails[n - 1];
+        const std::size_t tail_start = tables.binomial_tail_start[n - 1];
         const unsigned long* integers = tables.binomial_integers.data() + binomial_offset(n);
         // sum = sum_{i=0..n} (-1)^i C(n, i) F_(n+i); samples[n+i-1] holds F_(n+i).
         // Starting from +0 rather than from the first term keeps the sign of a zero sum.
@@ -26,7 +27,7 @@ void gaver_functionals(const GwrTables& tables, const WorkingValue& a, const Val
             if (integers[i] != 0) {
                 mul_ui(scratch.term, samples[n + i - 1], integers[i]);
             } else {
-                mul(scratch.term, binomials[i], samples[n + i - 1]);
+                mul(scratch.term, tail[i - tail_start], samples[n + i - 1]);
             }
             if (i % 2 == 0) {
                 add(scratch.sum, scratch.sum, scratch.term);

@@ -58,62 +58,74 @@ ValueVector coefficients(std::uint64_t m, Bits bits, const ValueVector& f,
     return c;
 }
 
-// C(n, 0) ... C(n, n): C(n, 0) = 1, C(n, k) = (C(n, k-1) * (n+1-k)) / k.
-ValueVector binomial_row(std::uint64_t n, Bits bits, InterruptPacer& pacer) {
-    ValueVector row;
-    row.reserve(n + 1);
-    row.emplace_back(bits);
-    set_si(row.back(), 1);
-    for (std::uint64_t k = 1; k <= n; ++k) {
+// C(n, start) ... C(n, n) by the recurrence C(n, k) = (C(n, k-1) * (n+1-k)) / k,
+// from C(n, start-1) = `previous`, which the integer row holds exactly: that
+// is the value the recurrence run from C(n, 0) = 1 has reached there.
+ValueVector binomial_tail(std::uint64_t n, std::uint64_t start, unsigned long previous, Bits bits,
+                          InterruptPacer& pacer) {
+    ValueVector tail;
+    if (start > n) {
+        return tail;
+    }
+    tail.reserve(n + 1 - start);
+    WorkingValue first(bits);
+    set_uj(first, previous);  // exact: an entry of the P-bit table
+    for (std::uint64_t k = start; k <= n; ++k) {
         WorkingValue next(bits);
-        mul_ui(next, row.back(), n + 1 - k);
+        mul_ui(next, tail.empty() ? first : tail.back(), n + 1 - k);
         div_ui(next, next, k);
-        row.push_back(std::move(next));
+        tail.push_back(std::move(next));
         pacer.account(2);
     }
-    return row;
+    return tail;
 }
 
-// Row n of the integer mirror: C(n, k) by the same recurrence in exact integer
-// arithmetic, for as long as every step of the table's own recurrence is exact
-// too. A step is exact when the product C(n, k-1) * (n+1-k) has at most `bits`
-// bits (mul_ui rounds nothing) and, C(n, k) being an integer no larger than
-// that product, the quotient then is exact as well. While so, the table entry
-// equals the integer here; from the first step that could round, and for
-// entries of 2^64 or more, the mirror holds 0 and the table is used instead.
-void append_exact_binomials(std::uint64_t n, Bits bits, std::vector<unsigned long>& out) {
+// Row n as machine integers: C(n, k) by the same recurrence in exact integer
+// arithmetic, for as long as every step of the recurrence at `bits` bits is
+// exact too. A step is exact when the product C(n, k-1) * (n+1-k) has at most
+// `bits` bits (mul_ui rounds nothing) and, C(n, k) being an integer no larger
+// than that product, the quotient then is exact as well. While so, the P-bit
+// recurrence would give the integer here; from the first step that could
+// round, and for entries of 2^64 or more, the row holds 0 and the rest of it
+// is computed at P bits. Returns the index of that first 0 (n + 1 if none).
+std::uint64_t append_exact_binomials(std::uint64_t n, Bits bits, std::vector<unsigned long>& out) {
     __extension__ typedef unsigned __int128 Wide;  // GCC and Clang
     Wide c = 1;
-    bool exact = true;
     out.push_back(1);
     for (std::uint64_t k = 1; k <= n; ++k) {
-        if (exact) {
-            Wide product = c * (n + 1 - k);  // c < 2^64 and n < 2^64: no overflow
-            std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-            int width = high != 0 ? 128 - std::countl_zero(high)
-                                  : 64 - std::countl_zero(static_cast<std::uint64_t>(product));
-            c = product / k;
-            exact = static_cast<unsigned>(width) <= bits && (c >> 64) == 0;
+        Wide product = c * (n + 1 - k);  // c < 2^64 and n < 2^64: no overflow
+        std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
+        int width = high != 0 ? 128 - std::countl_zero(high)
+                              : 64 - std::countl_zero(static_cast<std::uint64_t>(product));
+        c = product / k;
+        if (static_cast<unsigned>(width) > bits || (c >> 64) != 0) {
+            out.insert(out.end(), n + 1 - k, 0);
+            return k;
         }
-        out.push_back(exact ? static_cast<unsigned long>(c) : 0);
+        out.push_back(static_cast<unsigned long>(c));
     }
+    return n + 1;
 }
 
 }  // namespace
 
 GwrTables build_gwr_tables(std::uint64_t m, Bits bits) {
     InterruptPacer pacer(bits);
-    GwrTables tables{{}, {}, {}, bits};
+    GwrTables tables{{}, {}, {}, {}, bits};
     // The factorials live only while the coefficients are made.
     {
         ValueVector f = factorials(m, bits, pacer);
         tables.coefficients = coefficients(m, bits, f, pacer);
     }
-    tables.binomial_rows.reserve(m);
     tables.binomial_integers.reserve(binomial_offset(m + 1));
+    tables.binomial_tails.reserve(m);
+    tables.binomial_tail_start.reserve(m);
     for (std::uint64_t n = 1; n <= m; ++n) {
-        tables.binomial_rows.push_back(binomial_row(n, bits, pacer));
-        append_exact_binomials(n, bits, tables.binomial_integers);
+        std::uint64_t start = append_exact_binomials(n, bits, tables.binomial_integers);
+        unsigned long previous = tables.binomial_integers[binomial_offset(n) + start - 1];
+        tables.binomial_tails.push_back(binomial_tail(n, start, previous, bits, pacer));
+        tables.binomial_tail_start.push_back(start);
+        pacer.account(1);
     }
     return tables;
 }

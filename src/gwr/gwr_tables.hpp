@@ -8,13 +8,18 @@
 #include "precision/working_value.hpp"
 
 struct GwrTables {
-    ValueVector coefficients;                // element n-1: c_n = (2n)! / (n! (n-1)!)
-    std::vector<ValueVector> binomial_rows;  // element n-1: C(n, 0) ... C(n, n)
-    // The same rows as machine integers, row after row in one vector (row n
-    // starts at binomial_offset(n)), where the table entry is exactly that
-    // integer and it fits in an unsigned long; 0 elsewhere. Products with them
-    // can take MPFR's single-limb multiplication.
+    ValueVector coefficients;  // element n-1: c_n = (2n)! / (n! (n-1)!)
+    // The binomial rows C(n, 0) ... C(n, n), n = 1 ... m, as machine integers,
+    // row after row in one vector (row n starts at binomial_offset(n)), where
+    // the recurrence at `precision` bits gives exactly that integer and it fits
+    // in an unsigned long; 0 elsewhere. That holds for a prefix of each row,
+    // often the whole row, and products with them take MPFR's single-limb
+    // multiplication.
     std::vector<unsigned long> binomial_integers;
+    // The rest of each row as working values: element n-1 holds C(n, k) for
+    // k = binomial_tail_start[n-1] ... n (empty when the integers cover the row).
+    std::vector<ValueVector> binomial_tails;
+    std::vector<std::uint64_t> binomial_tail_start;
     Bits precision;
 };
 
