@@ -5,6 +5,7 @@
 #include "bessel/bessel_i.hpp"
 #include "bessel/bessel_k.hpp"
 #include "boundary/bind_arguments.hpp"
+#include "boundary/callback_sampler.hpp"
 #include "boundary/convert.hpp"
 #include "boundary/results.hpp"
 #include "failure/call_guard.hpp"
@@ -46,9 +47,13 @@ Result<OwnedRef> gwr_body(PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
         }
         digits = *converted;
     }
-    Result<std::vector<double>> values = gwr_rust(fn_obj.get(), *times, m, digits);
+    // For gwr_rust an absent precision means round(2.1 m) digits.
+    const Bits bits = digits_to_bits(digits ? *digits : gwr_default_digits(m));
+    CallbackSampler sampler(fn_obj.get(), bits);
+    std::optional<std::vector<double>> values =
+        gwr_invert(sampler, *times, m, bits, double_sample_bits(bits));
     if (!values) {
-        return std::unexpected(std::move(values.error()));
+        return std::unexpected(std::move(sampler).take_failure());
     }
     return list_result(*values);
 }

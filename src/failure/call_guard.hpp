@@ -10,6 +10,7 @@
 #include "failure/error.hpp"
 #include "failure/exception_type.hpp"
 #include "failure/internal_failure.hpp"
+#include "failure/interrupted.hpp"
 #include "failure/owned_ref.hpp"
 
 template <class Body>
@@ -22,9 +23,9 @@ PyObject* call_guard(Body&& body) noexcept {
         std::move(outcome.error()).raise();
     } catch (const InternalFailure& failure) {
         raise_internal_failure(failure.message());
-    } catch (Error& interrupted) {
+    } catch (Interrupted& interrupted) {
         // A signal handler raised (Ctrl-C) while native code ran without calling back.
-        std::move(interrupted).raise();
+        std::move(interrupted).take().raise();
     } catch (const MemoryExhausted& exhausted) {
         PyErr_SetString(PyExc_MemoryError, exhausted.message().c_str());
     } catch (const std::bad_alloc&) {

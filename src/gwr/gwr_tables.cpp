@@ -111,7 +111,7 @@ std::uint64_t append_exact_binomials(std::uint64_t n, Bits bits, std::vector<uns
 
 GwrTables build_gwr_tables(std::uint64_t m, Bits bits) {
     InterruptPacer pacer(bits);
-    GwrTables tables{{}, {}, {}, {}, bits};
+    GwrTables tables;
     // The factorials live only while the coefficients are made.
     {
         ValueVector f = factorials(m, bits, pacer);

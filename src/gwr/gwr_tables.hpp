@@ -11,7 +11,7 @@ struct GwrTables {
     ValueVector coefficients;  // element n-1: c_n = (2n)! / (n! (n-1)!)
     // The binomial rows C(n, 0) ... C(n, n), n = 1 ... m, as machine integers,
     // row after row in one vector (row n starts at binomial_offset(n)), where
-    // the recurrence at `precision` bits gives exactly that integer and it fits
+    // the recurrence at the working precision gives exactly that integer and it fits
     // in an unsigned long; 0 elsewhere. That holds for a prefix of each row,
     // often the whole row, and products with them take MPFR's single-limb
     // multiplication.
@@ -20,7 +20,6 @@ struct GwrTables {
     // k = binomial_tail_start[n-1] ... n (empty when the integers cover the row).
     std::vector<ValueVector> binomial_tails;
     std::vector<std::uint64_t> binomial_tail_start;
-    Bits precision;
 };
 
 // The tables for n = 1 ... m at `bits` bits; empty for m = 0. The caller has

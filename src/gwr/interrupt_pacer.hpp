@@ -1,10 +1,10 @@
 #pragma once
-// Polls for Ctrl-C from long stretches of native arithmetic that never call
-// back into Python. The work between polls is counted in limb operations, so
-// the pace follows the precision: at 233 bits a poll every ~65000 operations
-// (a few milliseconds), at millions of bits one after every operation. One
-// MPFR operation is never interrupted: at millions of limbs a single quotient
-// can take seconds.
+// Polls for Ctrl-C (or the cancellation of a worker's job) from long stretches
+// of native arithmetic that never call back into Python. The work between
+// polls is counted in limb operations, so the pace follows the precision: at
+// 233 bits a poll every ~65000 operations, at millions of bits one after every
+// operation. One MPFR operation is never interrupted, however long it takes
+// at millions of limbs (bench/bench_gwr.py shows how long).
 
 #include <cstdint>
 
@@ -26,10 +26,11 @@ public:
     }
 
 private:
-    // 2^18 limb operations: well under a millisecond of linear operations
-    // (mul_ui, add, sub). Quotients cost more per limb: a rho entry at 10^4
-    // limbs takes about 10 ms and counts 3 * 10^4, so a poll still comes about
-    // every 0.1 s. At 233 bits, one poll per ~2^16 operations costs nothing measurable.
+    // 2^18 limb operations: a short stretch of linear operations (mul_ui,
+    // add, sub), which cost about a limb each. Quotients cost more per limb
+    // than they are counted, tens of times more at 10^4 limbs, so polls come
+    // that much further apart there but still several times a second. At 233
+    // bits one poll per ~2^16 operations is too rare to show in the benchmarks.
     static constexpr std::uint64_t limbs_between_polls = std::uint64_t{1} << 18;
 
     std::uint64_t limbs_per_value_;

@@ -24,22 +24,41 @@ namespace {
 // precision and MPFR takes its fast division paths for 1 and 2 limbs.
 Bits order_bits(Bits bits) { return bits < 64 ? 64 : bits; }
 
+// The estimates kept for the error estimate: the latest and the two before it.
+constexpr std::size_t kept_estimates = 3;
+
+// Makes `latest` the newest estimate, moving the older ones down by one.
+void push_estimate(RhoWorkspace& work, const WorkingValue& latest) {
+    for (std::size_t i = kept_estimates - 1; i > 0; --i) {
+        std::swap(work.estimates[i], work.estimates[i - 1]);
+    }
+    set(work.estimates[0], latest);
+    if (work.estimate_count < kept_estimates) {
+        ++work.estimate_count;
+    }
+}
+
 }  // namespace
 
 RhoWorkspace::RhoWorkspace(std::size_t m, Bits bits)
-    : order(order_bits(bits)), difference(bits), quotient(bits), estimate(bits) {
+    : order(order_bits(bits)), difference(bits), quotient(bits) {
     before.reserve(m);
     next.reserve(m);
     for (std::size_t i = 0; i < m; ++i) {
         before.emplace_back(bits);
         next.emplace_back(bits);
     }
+    estimates.reserve(kept_estimates);
+    for (std::size_t i = 0; i < kept_estimates; ++i) {
+        estimates.emplace_back(bits);
+    }
 }
 
-const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, InterruptPacer& pacer) {
+void wynn_rho_limit(ValueVector& values, RhoWorkspace& work, InterruptPacer& pacer) {
     const std::size_t m = values.size();
     ValueVector& previous = values;  // column r-1; column 0 is G_1 ... G_m
-    set(work.estimate, previous[m - 1]);
+    work.estimate_count = 0;
+    push_estimate(work, previous[m - 1]);
     // Column -1 is all zeros. Only `before` needs clearing: every entry of
     // `next` that is read is written first in the same pass.
     for (WorkingValue& v : work.before) {
@@ -53,7 +72,7 @@ const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, Inte
             // d = rho_(r-1)^(j+1) - rho_(r-1)^(j)
             sub(work.difference, previous[j + 1], previous[j]);
             if (is_zero(work.difference)) {
-                return work.estimate;
+                return;
             }
             // q = (k+1) / d, with k+1 held exactly in `order` rather than
             // passed as the double k+1 (also exact: k+1 < 2^53 for every m whose
@@ -63,7 +82,7 @@ const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, Inte
             // rho_r^(j) = rho_(r-2)^(j+1) + q
             add(work.next[j], work.before[j + 1], work.quotient);
             if (j == first && k % 2 == 1) {
-                set(work.estimate, work.next[j]);
+                push_estimate(work, work.next[j]);
             }
             pacer.account(3);
         }
@@ -78,5 +97,4 @@ const WorkingValue& wynn_rho_limit(ValueVector& values, RhoWorkspace& work, Inte
         std::swap(work.before, previous);  // before <- column k, previous <- stale
         std::swap(previous, work.next);    // previous <- column k+1, next <- stale
     }
-    return work.estimate;
 }

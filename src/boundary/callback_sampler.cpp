@@ -1,9 +1,14 @@
-#include "gwr/transform_sample.hpp"
+#include "boundary/callback_sampler.hpp"
 
 #include "boundary/convert.hpp"
 #include "failure/owned_ref.hpp"
 
-Result<double> transform_sample(PyObject* fn_obj, double s) {
+namespace {
+
+// F(s) as a double: fn_obj (borrowed) called with one new float s. The
+// callback's exception, or that of converting its result, is the error; a
+// failure to make the argument ends the call ("Python API call failed").
+Result<double> call_transform(PyObject* fn_obj, double s) {
     OwnedRef point = OwnedRef::steal(PyFloat_FromDouble(s));
     if (!point) {
         api_call_failed();
@@ -24,4 +29,22 @@ Result<double> transform_sample(PyObject* fn_obj, double s) {
     Result<double> value = convert_float(returned.get());
     returned = OwnedRef();
     return value;
+}
+
+}  // namespace
+
+bool CallbackSampler::sample(const WorkingValue& a, ValueVector& samples) {
+    if (!point_) {
+        point_.emplace(bits_);
+    }
+    for (std::size_t k = 1; k <= samples.size(); ++k) {
+        mul_ui(*point_, a, k);
+        Result<double> value = call_transform(fn_obj_, to_double(*point_));
+        if (!value) {
+            failure_.emplace(std::move(value.error()));
+            return false;
+        }
+        set_d(samples[k - 1], *value);
+    }
+    return true;
 }
