@@ -6,8 +6,13 @@ The work is done by the compiled module ``invlap._native`` (GNU MPFR):
   Python callable F(s) at each time, by the Gaver-Wynn-Rho method;
 * ``besseli_rust(n, x, prec=34)`` and ``besselk_rust(n, x, prec=34)``: the modified
   Bessel functions I_n(x) and K_n(x) for n = 0 and 1.
+
+``compile_expression(F, params)`` turns a transform written as a string (or a SymPy
+expression) in ``s`` into the flat program the native engine evaluates; a bad
+expression raises ``ExpressionError``.
 """
 
 from invlap._native import besseli_rust, besselk_rust, gwr_rust
+from invlap.expression import ExpressionError, compile_expression
 
-__all__ = ["gwr_rust", "besseli_rust", "besselk_rust"]
+__all__ = ["gwr_rust", "besseli_rust", "besselk_rust", "ExpressionError", "compile_expression"]
