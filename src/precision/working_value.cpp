@@ -25,6 +25,29 @@ void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count,
     mpfr_set_z_2exp(d.get(), integer, exponent - 64 * static_cast<long>(count), nearest);
 }
 
+std::string decimal_text(const WorkingValue& v, std::size_t digits) {
+    if (mpfr_nan_p(v.get())) {
+        return "nan";
+    }
+    if (mpfr_inf_p(v.get())) {
+        return mpfr_signbit(v.get()) ? "-inf" : "inf";
+    }
+    if (mpfr_zero_p(v.get())) {
+        return mpfr_signbit(v.get()) ? "-0.0" : "0.0";
+    }
+    mpfr_exp_t exponent = 0;
+    // mpfr_get_str allocates the text with GMP's allocator; it is freed by
+    // mpfr_free_str as soon as it is copied.
+    std::unique_ptr<char, decltype(&mpfr_free_str)> text(
+        mpfr_get_str(nullptr, &exponent, 10, digits < 2 ? 2 : digits, v.get(), nearest),
+        &mpfr_free_str);
+    std::string out(text.get());
+    // "-12345" with exponent e means -0.12345e(e) = -1.2345e(e-1).
+    const std::size_t first = out[0] == '-' ? 1 : 0;
+    out.insert(first + 1, ".");
+    return out + "e" + std::to_string(static_cast<long>(exponent) - 1);
+}
+
 WorkingValue copy_at(Bits bits, const WorkingValue& v) {
     WorkingValue out(bits);
     set(out, v);

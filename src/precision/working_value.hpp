@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -134,6 +135,10 @@ inline bool round_is_determined(const WorkingValue& b, long error_bits, Bits bit
 
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
 inline double to_double(const WorkingValue& v) { return mpfr_get_d(v.get(), nearest); }
+
+// v in decimal scientific notation with `digits` significant digits, rounded
+// to nearest ("-1.2345e-7"; "nan", "inf", "-inf" for the special values).
+std::string decimal_text(const WorkingValue& v, std::size_t digits);
 
 // A new value of `bits` bits set from v.
 WorkingValue copy_at(Bits bits, const WorkingValue& v);

@@ -1,0 +1,72 @@
+#pragma once
+// One Arb ball with exactly one owner. No Python header.
+//
+// A ball is a midpoint and a radius: every operation of Arb returns a ball
+// that contains the exact result of the operation on any points of its
+// operands' balls, so the radius says how many of the midpoint's digits are
+// right. That is what lets the engine notice cancellation inside F and raise
+// the precision of that one sample.
+
+#include <arb.h>
+
+#include <utility>
+
+class ArbValue {
+public:
+    ArbValue() noexcept { arb_init(value_); }
+    ~ArbValue() { arb_clear(value_); }
+    // A move leaves the source a valid zero ball, so its destructor stays right.
+    ArbValue(ArbValue&& other) noexcept {
+        arb_init(value_);
+        arb_swap(value_, other.value_);
+    }
+    ArbValue& operator=(ArbValue&& other) noexcept {
+        arb_swap(value_, other.value_);
+        return *this;
+    }
+    ArbValue(const ArbValue&) = delete;
+    ArbValue& operator=(const ArbValue&) = delete;
+
+    arb_ptr get() noexcept { return value_; }
+    arb_srcptr get() const noexcept { return value_; }
+
+private:
+    arb_t value_;
+};
+
+// One FLINT integer.
+class ExactInteger {
+public:
+    explicit ExactInteger(slong value) noexcept {
+        fmpz_init(value_);
+        fmpz_set_si(value_, value);
+    }
+    ~ExactInteger() { fmpz_clear(value_); }
+    ExactInteger(const ExactInteger&) = delete;
+    ExactInteger& operator=(const ExactInteger&) = delete;
+
+    const fmpz* get() const noexcept { return value_; }
+
+private:
+    fmpz_t value_;
+};
+
+// An exact rational held as FLINT integers.
+class ExactRational {
+public:
+    ExactRational() noexcept { fmpq_init(value_); }
+    ~ExactRational() { fmpq_clear(value_); }
+    ExactRational(ExactRational&& other) noexcept {
+        fmpq_init(value_);
+        fmpq_swap(value_, other.value_);
+    }
+    ExactRational(const ExactRational&) = delete;
+    ExactRational& operator=(const ExactRational&) = delete;
+    ExactRational& operator=(ExactRational&&) = delete;
+
+    fmpq* get() noexcept { return value_; }
+    const fmpq* get() const noexcept { return value_; }
+
+private:
+    fmpq_t value_;
+};

@@ -1,0 +1,59 @@
+// The rule, and why.
+//
+// With F exact to the working precision, GWR with m terms reaches about
+// 0.93 m correct digits when the precision is about 2.1 m digits (Valko &
+// Abate 2004). At 2.1 m the rounding noise that the Gaver differences and the
+// rho algorithm magnify is close to the truncation error, so the error
+// estimate (the spread of the last rho estimates) misses the noise at about
+// one point in fifteen; at 2.3 m the noise stays a decade or more below
+// (bench/bench_invert.py measures the estimate's honesty). The first level,
+// 1.1 digits terms, meets the tolerance at most points of smooth transforms;
+// functions that are flat at t = 0 (e^-sqrt(s)/s at small t) or tiny
+// against their scale (e^-t at t = 10) need more terms, and get them from the
+// later levels, each about 1.4 times the one before, which roughly adds half
+// again as many correct digits. Three times the first level bounds the cost
+// of a point that cannot converge (an oscillating f, a singularity off the
+// real axis): there the estimate says how far it got.
+
+#include "engine/gwr_plan.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "precision/precision_rules.hpp"
+
+namespace {
+
+constexpr double terms_per_digit = 1.1;
+constexpr double precision_digits_per_term = 2.3;
+constexpr double level_growth = 1.4;
+constexpr std::uint64_t last_level_factor = 3;
+// Fewer than four terms leave the rho algorithm too few estimates to judge
+// its own convergence.
+constexpr std::uint64_t fewest_terms = 4;
+
+}  // namespace
+
+Bits gwr_level_bits(std::uint64_t m) {
+    double bits = std::ceil(precision_digits_per_term * static_cast<double>(m) * bits_per_digit);
+    return checked_bits(static_cast<std::uint64_t>(bits));
+}
+
+std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m) {
+    std::vector<GwrLevel> levels;
+    if (given_m != 0) {
+        levels.push_back({given_m, gwr_level_bits(given_m)});
+        return levels;
+    }
+    auto first = static_cast<std::uint64_t>(std::ceil(terms_per_digit * digits));
+    first = std::max(first, fewest_terms);
+    const std::uint64_t last = last_level_factor * first;
+    for (std::uint64_t m = first;; m = static_cast<std::uint64_t>(std::ceil(level_growth * m))) {
+        m = std::min(m, last);
+        levels.push_back({m, gwr_level_bits(m)});
+        if (m == last) {
+            break;
+        }
+    }
+    return levels;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// f(t) of a compiled expression at one time point by GWR, level after level
+// until the error estimate meets the tolerance. No Python header.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/expression_sampler.hpp"
+#include "engine/gwr_plan.hpp"
+#include "engine/point_result.hpp"
+#include "gwr/gwr_invert_at.hpp"
+
+class GwrPointSolver {
+public:
+    // levels: the job's shared tables (borrowed, outliving the solver).
+    GwrPointSolver(const Program& program, const std::vector<GwrLevelTables>& levels,
+                   std::uint32_t digits);
+
+    // f(t) and its error estimate for t > 0; with `text`, also the value's
+    // decimal digits (text_digits of them).
+    PointResult solve(double t, const double* parameters, std::string* text,
+                      std::size_t text_digits);
+
+private:
+    struct Level {
+        const GwrLevelTables* tables;
+        std::optional<GwrWorkspace> work;  // made on first use: most points need one level
+        std::optional<ExpressionSampler> sampler;
+        std::optional<WorkingValue> difference;
+    };
+    PointResult solve_at(Level& level, double t, const double* parameters);
+
+    const Program& program_;
+    std::vector<Level> levels_;
+    double tolerance_;
+};

@@ -1,0 +1,102 @@
+#include "engine/invert_expression.hpp"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "engine/gwr_point.hpp"
+#include "engine/initial_value.hpp"
+#include "failure/memory_budget.hpp"
+
+namespace {
+
+// Saturating, so that an absurd request is refused rather than wrapped.
+std::uint64_t plus(std::uint64_t x, std::uint64_t y) {
+    std::uint64_t r = 0;
+    return __builtin_add_overflow(x, y, &r) ? UINT64_MAX : r;
+}
+std::uint64_t times(std::uint64_t x, std::uint64_t y) {
+    std::uint64_t r = 0;
+    return __builtin_mul_overflow(x, y, &r) ? UINT64_MAX : r;
+}
+
+// Values alive at once, counted at the largest precision any of them has:
+// each level's tables (binomial rows, coefficients, the factorials while they
+// are made) and, per thread, each level's workspace (samples, functionals,
+// rho columns, estimates, scalars) and the evaluator's registers, which may
+// be raised to largest_evaluation_bits.
+void require_job_memory(const std::vector<GwrLevel>& levels, const Program& program,
+                        unsigned workers) {
+    std::uint64_t shared = 0;
+    std::uint64_t per_thread = 0;
+    Bits bits = 0;
+    for (const GwrLevel& level : levels) {
+        const std::uint64_t m = level.m;
+        shared = plus(shared, plus(times(m, plus(m, 3)) / 2, plus(times(3, m), 1)));
+        per_thread = plus(per_thread, plus(times(5, m), 12));
+        bits = std::max(bits, level.bits);
+    }
+    const auto evaluation_bits = static_cast<std::uint64_t>(largest_evaluation_bits(bits));
+    const std::uint64_t registers = plus(program.code().size(), program.constants().size());
+    // Registers count at their raised precision: as many values of `bits` as
+    // that takes.
+    const std::uint64_t register_values = times(registers, evaluation_bits / bits + 1);
+    const std::uint64_t values = plus(shared, times(workers, plus(per_thread, register_values)));
+    // Arb's and MPFR's own temporaries inside special functions and logs.
+    constexpr std::uint64_t scratch_values_per_thread = 128;
+    require_memory_for(values, evaluation_bits, times(workers, scratch_values_per_thread),
+                       "the inversion at this precision");
+}
+
+class InvertTask final : public WorkerTask {
+public:
+    InvertTask(const InvertRequest& request, const std::vector<GwrLevelTables>& levels,
+               const PointInputs& inputs, const PointOutputs& outputs)
+        : request_(request), inputs_(inputs), outputs_(outputs),
+          solver_(request.program, levels, request.digits), first_bits_(levels.front().level.bits) {}
+
+    void run(std::size_t i) override {
+        const double t = inputs_.t[i];
+        const double* parameters =
+            inputs_.parameters + i * request_.program.parameter_count();
+        std::string* text = outputs_.text != nullptr ? outputs_.text + i : nullptr;
+        PointResult result;
+        if (t == 0.0) {
+            if (!initial_) {
+                initial_.emplace(request_.program, first_bits_);
+            }
+            result = initial_value(*initial_, parameters, request_.digits, text,
+                                   outputs_.text_digits);
+        } else {
+            result = solver_.solve(t, parameters, text, outputs_.text_digits);
+        }
+        outputs_.value[i] = result.value;
+        outputs_.error[i] = result.error;
+    }
+
+private:
+    const InvertRequest& request_;
+    const PointInputs& inputs_;
+    const PointOutputs& outputs_;
+    GwrPointSolver solver_;
+    Bits first_bits_;
+    std::optional<AccurateEvaluator> initial_;
+};
+
+}  // namespace
+
+void invert_expression(const InvertRequest& request, const PointInputs& inputs,
+                       const PointOutputs& outputs, JobControl& control) {
+    const std::vector<GwrLevel> plan = gwr_levels(request.digits, request.m);
+    const unsigned workers = static_cast<unsigned>(
+        std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
+    require_job_memory(plan, request.program, workers);
+    std::vector<GwrLevelTables> levels;
+    levels.reserve(plan.size());
+    for (const GwrLevel& level : plan) {
+        levels.push_back(GwrLevelTables{level, build_gwr_tables(level.m, level.bits)});
+    }
+    run_on_workers(inputs.count, workers, control, [&] {
+        return std::make_unique<InvertTask>(request, levels, inputs, outputs);
+    });
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The inversion of a compiled expression at many points, spread over
+// threads. No Python header.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/point_result.hpp"
+#include "engine/program.hpp"
+#include "engine/worker_pool.hpp"
+
+struct InvertRequest {
+    const Program& program;
+    std::uint32_t digits;  // the tolerance: 10^-digits relative
+    std::uint64_t m;       // Gaver terms, or 0 to choose them from digits
+    unsigned workers;
+};
+
+// Point i: t[i] >= 0 (finite; t = 0 takes the initial-value theorem) and the
+// parameters parameters[i * P ... i * P + P - 1] for the program's P.
+struct PointInputs {
+    const double* t;
+    const double* parameters;
+    std::size_t count;
+};
+
+// Fills the outputs of every point. Ends with MemoryError before anything is
+// allocated when the job cannot fit, and with the supervisor's exception
+// when it cancels the job.
+void invert_expression(const InvertRequest& request, const PointInputs& inputs,
+                       const PointOutputs& outputs, JobControl& control);

@@ -1,0 +1,20 @@
+#pragma once
+// What the engine computes at one point. No Python header.
+
+#include <string>
+
+#include "precision/working_value.hpp"
+
+struct PointResult {
+    double value = 0.0;
+    double error = 0.0;  // estimated absolute error of value
+};
+
+// Where a job writes its results: one entry per point, each written by the
+// one worker that computed the point.
+struct PointOutputs {
+    double* value;
+    double* error;
+    std::string* text;  // decimal digits of the full-precision value, or null when not wanted
+    std::size_t text_digits;
+};

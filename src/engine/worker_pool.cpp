@@ -1,0 +1,156 @@
+#include "engine/worker_pool.hpp"
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "engine/thread_caches.hpp"
+#include "failure/interrupts.hpp"
+
+namespace {
+
+// Thrown inside a worker thread when the job was cancelled; caught at the
+// top of that thread and never seen elsewhere.
+struct WorkCancelled {};
+
+class CancelFlagSource final : public InterruptSource {
+public:
+    explicit CancelFlagSource(const JobControl& control) : control_(control) {}
+    void poll() override {
+        if (control_.cancelled.load(std::memory_order_relaxed)) {
+            throw WorkCancelled{};
+        }
+    }
+
+private:
+    const JobControl& control_;
+};
+
+class Dispatcher {
+public:
+    Dispatcher(std::size_t count, unsigned workers, JobControl& control)
+        : count_(count), control_(control),
+          chunk_(std::clamp<std::size_t>(count / (16 * std::size_t{workers}), 1, 16)) {}
+
+    // Runs chunks until none is left or the job is cancelled, polling the
+    // thread's interrupt source before each point.
+    void work(WorkerTask& task) {
+        for (;;) {
+            const std::size_t begin = next_.fetch_add(chunk_, std::memory_order_relaxed);
+            if (begin >= count_) {
+                return;
+            }
+            const std::size_t end = std::min(begin + chunk_, count_);
+            for (std::size_t i = begin; i < end; ++i) {
+                // Another thread failed: the calling thread, whose own source
+                // does not read the flag, stops here too.
+                if (control_.cancelled.load(std::memory_order_relaxed)) {
+                    return;
+                }
+                poll_interrupts();
+                task.run(i);
+                control_.done.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+    }
+
+    // The first failure of a thread other than the caller: kept, and the
+    // job cancelled so that the others stop at their next poll.
+    void fail(std::exception_ptr failure) {
+        {
+            std::lock_guard lock(mutex_);
+            if (!failure_) {
+                failure_ = failure;
+            }
+        }
+        control_.cancelled.store(true, std::memory_order_relaxed);
+    }
+
+    std::exception_ptr failure() {
+        std::lock_guard lock(mutex_);
+        return failure_;
+    }
+
+private:
+    std::size_t count_;
+    JobControl& control_;
+    std::size_t chunk_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::exception_ptr failure_;
+};
+
+// The body of a thread other than the caller. Its catch is the thread's
+// guard: an exception may not leave a thread, so it travels to the caller,
+// which rethrows it under the module's own guard.
+void worker_thread(Dispatcher& dispatcher, JobControl& control, const TaskFactory& factory) {
+    free_thread_caches_at_exit();
+    CancelFlagSource source(control);
+    ScopedInterruptSource installed(source);
+    try {
+        std::unique_ptr<WorkerTask> task = factory();
+        dispatcher.work(*task);
+    } catch (const WorkCancelled&) {
+        // Someone else ended the job; nothing of this thread's is wanted.
+    } catch (...) {
+        dispatcher.fail(std::current_exception());
+    }
+}
+
+// Joins every started thread when it goes out of scope, also while an
+// exception of the calling thread unwinds: cancelled first, so they end soon.
+class ThreadGroup {
+public:
+    explicit ThreadGroup(JobControl& control) : control_(control) {}
+    ~ThreadGroup() {
+        if (std::uncaught_exceptions() > 0) {
+            control_.cancelled.store(true, std::memory_order_relaxed);
+        }
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+    }
+    ThreadGroup(const ThreadGroup&) = delete;
+    ThreadGroup& operator=(const ThreadGroup&) = delete;
+
+    // Starts one more thread; false when the system has none to give, and the
+    // job then runs on the threads it has.
+    template <class Body>
+    bool start(Body&& body) {
+        try {
+            threads_.emplace_back(std::forward<Body>(body));
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+private:
+    JobControl& control_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+void run_on_workers(std::size_t count, unsigned workers, JobControl& control,
+                    const TaskFactory& factory) {
+    workers = static_cast<unsigned>(std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(count, 1)));
+    Dispatcher dispatcher(count, workers, control);
+    {
+        ThreadGroup others(control);
+        for (unsigned w = 1; w < workers; ++w) {
+            if (!others.start([&] { worker_thread(dispatcher, control, factory); })) {
+                break;
+            }
+        }
+        free_thread_caches_at_exit();
+        std::unique_ptr<WorkerTask> task = factory();
+        dispatcher.work(*task);
+    }
+    if (std::exception_ptr failure = dispatcher.failure()) {
+        std::rethrow_exception(failure);
+    }
+}

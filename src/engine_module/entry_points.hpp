@@ -1,0 +1,7 @@
+#pragma once
+// The functions of the _engine module: argument handling, buffers, the
+// interpreter lock, and one Python exception per failure.
+
+#include <Python.h>
+
+PyObject* invert_expression_entry(PyObject* module, PyObject* args, PyObject* kwargs);

@@ -1,0 +1,66 @@
+// PyInit__engine: the second extension module, for the work that runs over
+// arrays without the interpreter lock. Multi-phase initialisation; the module
+// refuses sub-interpreters, since the failure machinery it shares with
+// _native keeps process-wide state.
+
+#include <Python.h>
+
+#include "engine_module/entry_points.hpp"
+#include "engine_module/module_state.hpp"
+#include "engine_module/program_object.hpp"
+
+namespace {
+
+PyMethodDef engine_functions[] = {
+    {"invert_expression", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_expression_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "invert_expression(program, t, parameters, values, errors, digits=15, m=0, workers=1,\n"
+     "                  text=False, progress=None)\n--\n\n"
+     "f(t) of a compiled expression at every point, written into values and errors\n"
+     "(float64 buffers, one entry per t). parameters holds one row of the program's\n"
+     "parameters per point. Returns the values' decimal texts when text is true."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+int engine_exec(PyObject* module) {
+    PyObject* type = PyType_FromModuleAndSpec(module, &program_type_spec, nullptr);
+    if (type == nullptr) {
+        return -1;
+    }
+    module_state(module)->program_type = type;  // the state's reference
+    return PyModule_AddObjectRef(module, "Program", type);
+}
+
+int engine_traverse(PyObject* module, visitproc visit, void* arg) {
+    Py_VISIT(module_state(module)->program_type);
+    return 0;
+}
+
+int engine_clear(PyObject* module) {
+    Py_CLEAR(module_state(module)->program_type);
+    return 0;
+}
+
+void engine_free(void* module) { engine_clear(static_cast<PyObject*>(module)); }
+
+PyModuleDef_Slot engine_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(engine_exec)},
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
+    {0, nullptr},
+};
+
+PyModuleDef engine_definition = {
+    PyModuleDef_HEAD_INIT,
+    "_engine",
+    "The native engine of invlap: compiled expressions and their inversion over arrays.",
+    sizeof(ModuleState),
+    engine_functions,
+    engine_slots,
+    engine_traverse,
+    engine_clear,
+    engine_free,
+};
+
+}  // namespace
+
+extern "C" PyMODINIT_FUNC PyInit__engine() { return PyModuleDef_Init(&engine_definition); }
