@@ -1,28 +1,17 @@
-// The error estimate of a GWR point, and why it is made so.
-//
-// The rho algorithm's even columns give a sequence of estimates e_0 (the
-// result), e_1, e_2 of f(t), each from two more Gaver functionals than the
-// next. Their spread d1 = |e_0 - e_1| follows the error of e_1 and usually
-// overstates that of e_0; but now and then two successive estimates agree by
-// chance while both are still off, and d1 alone then understates the error
-// by a decade or more. The earlier spread d2 = |e_1 - e_2| catches those
-// cases: convergence rarely improves by more than a factor 30 per column.
-// Hence 3 max(d1, d2 / 30), which on the test transforms covers the true
-// error at about 97 % of the points with a median overstatement of about 20
-// times (bench/bench_invert.py checks both on the known pairs).
-//
 // Where a sample of F could not be made exact to the working precision (the
-// raises ran out), its error, magnified like the rounding the precision is
-// sized for, is added: about 10^(1.3 m) for m terms at 2.3 m digits.
+// raises ran out), the error of that sample, magnified like the rounding the
+// precision is sized for, is added to the estimate: about 10^(1.3 m) for m
+// terms at 2.3 m digits.
 
 #include "engine/gwr_point.hpp"
 
+#include <algorithm>
 #include <cmath>
+
+#include "engine/gwr_estimate.hpp"
 
 namespace {
 
-constexpr double spread_safety = 3.0;
-constexpr double column_improvement = 30.0;
 constexpr double noise_magnification_digits_per_term = 1.3;
 
 }  // namespace
@@ -45,17 +34,9 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
     }
     level.sampler->set_parameters(parameters);
     gwr_invert_at(level.tables->tables, *level.sampler, t, *level.work);
-    const RhoWorkspace& rho = level.work->rho;
     PointResult result;
-    result.value = to_double(rho.latest_estimate());
-    // The spreads at the working precision: in doubles they would vanish
-    // below the value's last bit, long before the digits asked for.
-    double spread[2] = {std::fabs(result.value), std::fabs(result.value)};
-    for (std::size_t i = 0; i + 1 < rho.estimate_count && i < 2; ++i) {
-        sub(*level.difference, rho.estimates[i], rho.estimates[i + 1]);
-        spread[i] = std::fabs(to_double(*level.difference));
-    }
-    result.error = spread_safety * std::max(spread[0], spread[1] / column_improvement);
+    result.value = to_double(level.work->rho.latest_estimate());
+    result.error = gwr_spread_error(level.work->rho, *level.difference);
     const slong shortfall = static_cast<slong>(plan.bits) - level.sampler->worst_accuracy();
     if (shortfall > 0) {
         // |value| 2^(shortfall - bits) 10^(1.3 m), in the exponent: the factors

@@ -5,3 +5,6 @@
 #include <Python.h>
 
 PyObject* invert_expression_entry(PyObject* module, PyObject* args, PyObject* kwargs);
+PyObject* invert_double_samples_entry(PyObject* module, PyObject* args, PyObject* kwargs);
+PyObject* invert_value_samples_entry(PyObject* module, PyObject* args, PyObject* kwargs);
+PyObject* gwr_levels_entry(PyObject* module, PyObject* args, PyObject* kwargs);

@@ -19,6 +19,22 @@ PyMethodDef engine_functions[] = {
      "f(t) of a compiled expression at every point, written into values and errors\n"
      "(float64 buffers, one entry per t). parameters holds one row of the program's\n"
      "parameters per point. Returns the values' decimal texts when text is true."},
+    {"invert_double_samples",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_double_samples_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "invert_double_samples(t, samples, terms, values, errors, workers=1, progress=None)\n--\n\n"
+     "f(t) from a callable's doubles: samples holds F(k ln2 / t) for k = 1 ... width\n"
+     "per point; every m of terms is tried and the one of least estimated error kept."},
+    {"invert_value_samples",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_value_samples_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "invert_value_samples(t, samples, m, bits, digits)\n--\n\n"
+     "f(t) at one point from 2m exact samples (floats or (hex mantissa, exponent));\n"
+     "returns (value, error, decimal text)."},
+    {"gwr_levels", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(gwr_levels_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "gwr_levels(digits, m=0)\n--\n\n"
+     "The (m, bits) levels an inversion to `digits` digits tries, in order."},
     {nullptr, nullptr, 0, nullptr},
 };
 

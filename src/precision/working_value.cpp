@@ -16,6 +16,21 @@ void set_decimal(WorkingValue& d, const char* text) {
     mpfr_strtofr(d.get(), text, nullptr, 10, nearest);
 }
 
+bool set_scaled_hex(WorkingValue& d, const char* hex_integer, long exponent) {
+    // The integer is read exactly into a value wide enough to hold it, so
+    // that the only rounding is the final one into d.
+    std::size_t digits = 0;
+    for (const char* c = hex_integer; *c != '\0'; ++c) {
+        digits += *c != '-' ? 1 : 0;
+    }
+    WorkingValue exact(static_cast<Bits>(4 * digits + 4));
+    if (digits == 0 || mpfr_set_str(exact.get(), hex_integer, 16, nearest) != 0) {
+        return false;
+    }
+    mpfr_mul_2si(d.get(), exact.get(), exponent, nearest);
+    return true;
+}
+
 void set_significand(WorkingValue& d, const mp_limb_t* limbs, std::size_t count, long exponent,
                      bool negative) {
     static_assert(GMP_NUMB_BITS == 64, "significands are handled as 64-bit limbs");

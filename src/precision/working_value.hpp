@@ -55,6 +55,10 @@ inline void set_d(WorkingValue& d, double v) { mpfr_set_d(d.get(), v, nearest); 
 inline void set_positive_zero(WorkingValue& d) { mpfr_set_zero(d.get(), 1); }
 // Reads the whole decimal text in base 10; the texts are the module's own constants.
 void set_decimal(WorkingValue& d, const char* text);
+// d = (the integer written in hexadecimal digits, with an optional leading
+// '-') * 2^exponent, rounded once into d's precision. False when the text is
+// not such an integer.
+bool set_scaled_hex(WorkingValue& d, const char* hex_integer, long exponent);
 
 // Arithmetic: d = a op b, rounded once into d's precision. d may alias a or b.
 inline void add(WorkingValue& d, const WorkingValue& a, const WorkingValue& b) {

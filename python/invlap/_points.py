@@ -1,0 +1,71 @@
+"""The points of an inversion: t and the parameters, checked and broadcast."""
+
+import dataclasses
+
+import numpy as np
+
+
+@dataclasses.dataclass
+class Points:
+    """t and the parameters broadcast to one shape and flattened, C-contiguous."""
+
+    shape: tuple
+    scalar: bool          # every input was a scalar: the caller gets floats back
+    t: np.ndarray         # (n,)
+    parameters: np.ndarray  # (n, number of parameters)
+    names: tuple
+
+    @property
+    def count(self):
+        return self.t.size
+
+    def shaped(self, flat):
+        """A flat per-point array in the caller's shape (a float for scalars)."""
+        if self.scalar:
+            return flat[0] if flat.dtype == object else float(flat[0])
+        return flat.reshape(self.shape)
+
+
+def _as_real_array(values, name):
+    try:
+        array = np.asarray(values, dtype=float)
+    except (TypeError, ValueError):
+        raise TypeError(f"{name} must be real numbers or arrays of them") from None
+    return array
+
+
+def _index_text(array, flat_index):
+    if array.ndim == 0:
+        return ""
+    index = np.unravel_index(flat_index, array.shape)
+    return "[" + ", ".join(str(int(i)) for i in index) + "]"
+
+
+def check_times(t):
+    """t as a float array, refused with ValueError naming the first bad entry."""
+    times = _as_real_array(t, "t")
+    with np.errstate(invalid="ignore"):
+        bad = ~((times >= 0) & np.isfinite(times))
+    if bad.any():
+        first = int(np.flatnonzero(bad.ravel())[0])
+        raise ValueError(f"t{_index_text(times, first)} = {float(times.ravel()[first])!r}: "
+                         "times must be finite and >= 0")
+    return times
+
+
+def broadcast_points(t, params):
+    """Points from t (checked) and the parameters (names in the caller's order)."""
+    times = check_times(t)
+    names = tuple(params)
+    arrays = [_as_real_array(params[name], f"parameter {name!r}") for name in names]
+    try:
+        shape = np.broadcast_shapes(times.shape, *(a.shape for a in arrays))
+    except ValueError:
+        shapes = ", ".join([f"t {times.shape}"] + [f"{n} {a.shape}" for n, a in zip(names, arrays)])
+        raise ValueError(f"t and the parameters do not broadcast together: {shapes}") from None
+    scalar = times.ndim == 0 and all(a.ndim == 0 for a in arrays)
+    flat_t = np.ascontiguousarray(np.broadcast_to(times, shape)).reshape(-1)
+    columns = [np.broadcast_to(a, shape).reshape(-1) for a in arrays]
+    table = (np.ascontiguousarray(np.stack(columns, axis=1)) if columns
+             else np.empty((flat_t.size, 0)))
+    return Points(shape, scalar, flat_t, table, names)

@@ -1,0 +1,175 @@
+"""invlap.invert: the inverse Laplace transform f(t) of a transform F(s)."""
+
+import functools
+import sys
+import warnings
+
+import numpy as np
+
+from invlap import _engine
+from invlap._callables import invert_callable
+from invlap._points import broadcast_points
+from invlap._workers import resolve_workers
+from invlap.expression import compile_expression
+from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance
+
+__all__ = ["invert"]
+
+METHODS = ("gwr",)
+OUTPUTS = ("float", "mpmath")
+PRECISIONS = ("double", "multi")
+MAX_DIGITS = 10000
+
+
+def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=False,
+           output="float", precision="double", vectorized=False, progress=None, **params):
+    """Inverse Laplace transform f(t) of F(s).
+
+    Parameters
+    ----------
+    F : str, sympy.Expr or callable
+        The transform. A string (or SymPy expression) is an expression in ``s`` and
+        the names in `params`, evaluated natively at the working precision; see
+        :func:`invlap.compile_expression` for the language. A callable takes s (and
+        the parameters as keywords) and returns F(s).
+    t : array_like
+        Times, finite and >= 0, broadcast against every array in `params`. At t = 0
+        the result is f(0+), the limit of s F(s) as s grows (the initial-value
+        theorem): +-inf where s F(s) grows without bound, NaN where it does not settle.
+    digits : int, optional
+        The requested accuracy: an estimated error below ``10**-digits * |f(t)|``.
+        Points that miss it raise an :class:`AccuracyWarning`.
+    method : {"gwr"}, optional
+        The Gaver-Wynn-Rho method.
+    M : int, optional
+        The number of Gaver terms. By default, for expressions, about 1.1 digits at
+        first and more (up to three times that) at points whose error estimate is
+        still above the tolerance; the working precision is 2.3 M decimal digits.
+        For callables returning doubles, each of 6, 8, 10 and 12 is tried and the
+        one of least estimated error kept. A given M is used as given.
+    workers : int, optional
+        Threads to spread the points over; default one per core. Results are the
+        same bits whatever the number.
+    full_output : bool, optional
+        Return an :class:`InversionResult` with the values and their estimated
+        absolute errors.
+    output : {"float", "mpmath"}, optional
+        ``"mpmath"`` returns ``mpmath.mpf`` values carrying every requested digit
+        (an object array, or one mpf for scalar input).
+    precision : {"double", "multi"}, optional
+        For callables: ``"double"`` calls F with floats; ``"multi"`` with
+        ``mpmath.mpf`` at the working precision, so that F can deliver every digit.
+    vectorized : bool, optional
+        For callables returning doubles: F takes one NumPy array of points per call
+        (the parameters as arrays that broadcast against it) and returns an array.
+    progress : callable, optional
+        Called now and then, from the calling thread, with the number of points done.
+    **params : array_like
+        Named parameters of F, broadcast together with `t`.
+
+    Returns
+    -------
+    numpy.ndarray or float or InversionResult
+        f(t) as float64 in the broadcast shape (a float when every input is a
+        scalar); mpmath values with ``output="mpmath"``.
+
+    Raises
+    ------
+    ExpressionError
+        F is a malformed expression, or names a parameter that is not given.
+    ValueError
+        A time is negative, NaN or infinite; the inputs do not broadcast; an
+        option is out of range.
+    MemoryError
+        The work at these digits or M cannot fit in memory (before anything is
+        allocated).
+
+    Examples
+    --------
+    >>> import invlap
+    >>> invlap.invert("1/(s+1)", [0.5, 1.0])
+    array([0.60653066, 0.36787944])
+    >>> invlap.invert("besselk(0, r*sqrt(s))/s", 1.0, r=[0.5, 1.0])
+    array([1.12845495, 0.52214132])
+    """
+    options = _Options.check(digits, method, M, workers, output, precision)
+    points = broadcast_points(t, params)
+    if callable(F) and not isinstance(F, str) and not _is_sympy(F):
+        value, error, texts = invert_callable(F, points, options, precision, vectorized,
+                                              progress)
+    else:
+        if precision not in PRECISIONS or vectorized:
+            raise ValueError("precision and vectorized apply to callables only")
+        value, error, texts = _invert_expression(F, points, options, progress)
+    return _finish(points, value, error, texts, options, full_output)
+
+
+@functools.lru_cache(maxsize=256)
+def native_program(compiled):
+    """The engine's Program for a compiled expression, made once per expression."""
+    return _engine.Program(compiled.code, compiled.constants, len(compiled.params))
+
+
+class _Options:
+    def __init__(self, digits, method, M, workers, output):
+        self.digits, self.method, self.M, self.workers, self.output = (
+            digits, method, M, workers, output)
+
+    @classmethod
+    def check(cls, digits, method, M, workers, output, precision):
+        if isinstance(digits, bool) or not isinstance(digits, int) or not 1 <= digits <= MAX_DIGITS:
+            raise ValueError(f"digits must be an integer from 1 to {MAX_DIGITS}, not {digits!r}")
+        if method not in METHODS:
+            raise ValueError(f"unknown method {method!r}; methods: {', '.join(METHODS)}")
+        if M is not None and (isinstance(M, bool) or not isinstance(M, int) or M < 2):
+            raise ValueError(f"M must be None or an integer >= 2, not {M!r}")
+        if output not in OUTPUTS:
+            raise ValueError(f"output must be one of {', '.join(OUTPUTS)}, not {output!r}")
+        if precision not in PRECISIONS:
+            raise ValueError(f"precision must be one of {', '.join(PRECISIONS)}, "
+                             f"not {precision!r}")
+        return cls(digits, method, M, resolve_workers(workers), output)
+
+
+def _is_sympy(F):
+    # Only an object of an already imported SymPy can be a SymPy expression.
+    sympy = sys.modules.get("sympy")
+    return sympy is not None and isinstance(F, sympy.Basic)
+
+
+def _invert_expression(F, points, options, progress):
+    compiled = compile_expression(F, points.names)
+    program = native_program(compiled)
+    value = np.empty(points.count)
+    error = np.empty(points.count)
+    texts = _engine.invert_expression(
+        program, points.t, points.parameters, value, error, digits=options.digits,
+        m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
+        progress=progress)
+    return value, error, texts
+
+
+def _finish(points, value, error, texts, options, full_output):
+    missed = beyond_tolerance(value, error, options.digits)
+    if missed:
+        warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
+                      f"at {missed} of {points.count} points (full_output=True gives the "
+                      "estimates)", AccuracyWarning, stacklevel=3)
+    if options.output == "mpmath":
+        value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
+                               options.digits)
+    result = points.shaped(value)
+    if not full_output:
+        return result
+    return InversionResult(result, points.shaped(error), options.method, options.digits)
+
+
+def _mpmath_values(texts, digits):
+    import mpmath
+    out = np.empty(len(texts), dtype=object)
+    # Read at a few digits more than the texts carry, so the conversion adds no rounding.
+    with mpmath.workdps(digits + 6):
+        for i, text in enumerate(texts):
+            out[i] = mpmath.mpf(text)
+    return out
+

@@ -1,0 +1,52 @@
+"""What an inversion returns besides its values, and the warning it gives."""
+
+import dataclasses
+
+import numpy as np
+
+__all__ = ["AccuracyWarning", "InversionResult"]
+
+
+class AccuracyWarning(UserWarning):
+    """The estimated error exceeds the requested tolerance at some points.
+
+    The message says at how many; ``invert(..., full_output=True)`` gives every
+    point's estimate.
+    """
+
+
+@dataclasses.dataclass(frozen=True)
+class InversionResult:
+    """f(t) with a per-point estimate of its absolute error.
+
+    Attributes
+    ----------
+    value : numpy.ndarray or float
+        f(t), as ``invert`` returns it without ``full_output``.
+    error : numpy.ndarray or float
+        The estimated absolute error of each value (NaN where the value is NaN,
+        0 where f(0+) is infinite).
+    method : str
+        The method that computed the values.
+    digits : int
+        The requested digits: the tolerance is ``10**-digits * abs(value)``.
+    """
+
+    value: object
+    error: object
+    method: str
+    digits: int
+
+    def __repr__(self):
+        return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
+                f"method={self.method!r}, digits={self.digits})")
+
+
+def beyond_tolerance(value, error, digits):
+    """How many points miss the tolerance, NaN values included."""
+    value = np.asarray(value, dtype=float)
+    error = np.asarray(error, dtype=float)
+    with np.errstate(invalid="ignore"):
+        missed = ~(error <= 10.0 ** -digits * np.abs(value))
+    missed &= ~np.isinf(value)  # an infinite f(0+) is exact
+    return int(np.count_nonzero(missed))

@@ -1,0 +1,95 @@
+#include "engine/invert_samples.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "engine/gwr_estimate.hpp"
+#include "engine/gwr_plan.hpp"
+#include "engine/row_samplers.hpp"
+#include "failure/memory_budget.hpp"
+#include "gwr/gwr_invert_at.hpp"
+
+namespace {
+
+// The rounding estimate is one draw of a random nudge; three times it covers
+// the actual rounding, which is another such draw, most of the time.
+constexpr double rounding_safety = 3.0;
+
+struct TermLevel {
+    std::uint64_t m;
+    Bits bits;
+    GwrTables tables;
+};
+
+class DoubleSampleTask final : public WorkerTask {
+public:
+    DoubleSampleTask(const DoubleSampleJob& job, const std::vector<TermLevel>& levels,
+                     const PointOutputs& outputs)
+        : job_(job), levels_(levels), outputs_(outputs) {
+        work_.reserve(levels.size());
+        for (const TermLevel& level : levels) {
+            work_.emplace_back(level.m, level.bits, double_sample_bits(level.bits));
+            scratch_.emplace_back(level.bits);
+        }
+    }
+
+    void run(std::size_t i) override {
+        const double* row = job_.samples + i * job_.width;
+        PointResult best{std::nan(""), std::numeric_limits<double>::infinity()};
+        for (std::size_t l = 0; l < levels_.size(); ++l) {
+            GwrWorkspace& work = work_[l];
+            DoubleRowSampler plain(row, 0);
+            gwr_invert_at(levels_[l].tables, plain, job_.t[i], work);
+            const double value = to_double(work.rho.latest_estimate());
+            const double truncation = gwr_spread_error(work.rho, scratch_[l]);
+            DoubleRowSampler nudged(row, i + 1);
+            gwr_invert_at(levels_[l].tables, nudged, job_.t[i], work);
+            const double rounding = std::fabs(to_double(work.rho.latest_estimate()) - value);
+            const double error = truncation + rounding_safety * rounding;
+            if (error < best.error || (std::isnan(best.value) && !std::isnan(value))) {
+                best = PointResult{value, error};
+            }
+        }
+        outputs_.value[i] = best.value;
+        outputs_.error[i] = std::isnan(best.value) ? best.value : best.error;
+    }
+
+private:
+    const DoubleSampleJob& job_;
+    const std::vector<TermLevel>& levels_;
+    const PointOutputs& outputs_;
+    std::vector<GwrWorkspace> work_;
+    ValueVector scratch_;
+};
+
+}  // namespace
+
+void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outputs,
+                           JobControl& control) {
+    std::vector<TermLevel> levels;
+    for (std::uint64_t m : job.terms) {
+        const Bits bits = gwr_level_bits(m);
+        require_memory_for((m + 3) * (m + 6), bits, 16, "the inversion of these samples");
+        levels.push_back(TermLevel{m, bits, build_gwr_tables(m, bits)});
+    }
+    run_on_workers(job.count, job.workers, control, [&] {
+        return std::make_unique<DoubleSampleTask>(job, levels, outputs);
+    });
+}
+
+PointResult invert_value_samples(double t, const ValueVector& samples, std::uint64_t m, Bits bits,
+                                 std::string* text, std::size_t text_digits) {
+    require_memory_for((m + 3) * (m + 6), bits, 16, "the inversion of these samples");
+    const GwrTables tables = build_gwr_tables(m, bits);
+    GwrWorkspace work(m, bits, bits);
+    ValueRowSampler sampler(samples);
+    gwr_invert_at(tables, sampler, t, work);
+    WorkingValue scratch(bits);
+    PointResult result{to_double(work.rho.latest_estimate()), gwr_spread_error(work.rho, scratch)};
+    if (text != nullptr) {
+        *text = decimal_text(work.rho.latest_estimate(), text_digits);
+    }
+    return result;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// GWR from samples that a Python callable produced beforehand. No Python header.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/point_result.hpp"
+#include "engine/worker_pool.hpp"
+#include "precision/working_value.hpp"
+
+// Point i: t[i] > 0 and its doubles samples[i * width ... i * width + width - 1]
+// = F(k ln2 / t[i]), k = 1 ... width. Each m of `terms` (2 m <= width) is
+// tried, the doubles' rounding estimated by inverting nudged samples, and the
+// m whose estimated total error is least is kept.
+struct DoubleSampleJob {
+    const double* t;
+    const double* samples;
+    std::size_t count;
+    std::size_t width;
+    std::vector<std::uint64_t> terms;
+    unsigned workers;
+};
+void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outputs,
+                           JobControl& control);
+
+// One point from 2m samples held exactly at `bits` bits: GWR with m terms at
+// that precision, and the value's decimal text when `text` is given.
+PointResult invert_value_samples(double t, const ValueVector& samples, std::uint64_t m, Bits bits,
+                                 std::string* text, std::size_t text_digits);
