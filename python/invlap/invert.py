@@ -44,7 +44,7 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
     M : int, optional
         The number of Gaver terms. By default, for expressions, about 1.1 digits at
         first and more (up to three times that) at points whose error estimate is
-        still above the tolerance; the working precision is 2.3 M decimal digits.
+        still above the tolerance; the working precision is 2.4 M decimal digits.
         For callables returning doubles, each of 6, 8, 10 and 12 is tried and the
         one of least estimated error kept. A given M is used as given.
     workers : int, optional
@@ -167,8 +167,8 @@ def _finish(points, value, error, texts, options, full_output):
 def _mpmath_values(texts, digits):
     import mpmath
     out = np.empty(len(texts), dtype=object)
-    # Read at a few digits more than the texts carry, so the conversion adds no rounding.
-    with mpmath.workdps(digits + 6):
+    # The texts carry digits + 10 digits; read a few more, so the conversion adds no rounding.
+    with mpmath.workdps(digits + 13):
         for i, text in enumerate(texts):
             out[i] = mpmath.mpf(text)
     return out

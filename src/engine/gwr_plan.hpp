@@ -3,6 +3,8 @@
 // for the digits asked for. No Python header.
 
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "gwr/gwr_tables.hpp"
@@ -16,14 +18,24 @@ struct GwrLevel {
 // The levels tried in turn at each time point until the error estimate meets
 // the tolerance: M0 = ceil(1.1 digits) terms (at least 4) first, then about
 // 1.4 times as many each time, up to 3 M0. A given m is the only level.
-// Each level works at ceil(2.3 m log2 10) bits.
+// Each level works at ceil(2.4 m log2 10) + 8 bits.
 std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m);
 
 // The working precision for m terms.
 Bits gwr_level_bits(std::uint64_t m);
 
-// A level with its tables, built once per job and shared by every worker.
-struct GwrLevelTables {
-    GwrLevel level;
-    GwrTables tables;
+// A level with its tables, shared by every worker of a job. The tables are
+// built by the first point that needs the level: most points never go past
+// the first, and the later levels' tables cost more than a point.
+class GwrLevelTables {
+public:
+    explicit GwrLevelTables(GwrLevel level) : level_(level) {}
+    const GwrLevel& level() const noexcept { return level_; }
+    // Builds them on first use, once, whichever thread asks first.
+    const GwrTables& tables() const;
+
+private:
+    GwrLevel level_;
+    mutable std::once_flag built_;
+    mutable std::optional<GwrTables> tables_;
 };

@@ -3,6 +3,7 @@
 // until the error estimate meets the tolerance. No Python header.
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@
 class GwrPointSolver {
 public:
     // levels: the job's shared tables (borrowed, outliving the solver).
-    GwrPointSolver(const Program& program, const std::vector<GwrLevelTables>& levels,
+    GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                    std::uint32_t digits);
 
     // f(t) and its error estimate for t > 0; with `text`, also the value's

@@ -1,6 +1,7 @@
 #include "engine/invert_expression.hpp"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -50,10 +51,10 @@ void require_job_memory(const std::vector<GwrLevel>& levels, const Program& prog
 
 class InvertTask final : public WorkerTask {
 public:
-    InvertTask(const InvertRequest& request, const std::vector<GwrLevelTables>& levels,
+    InvertTask(const InvertRequest& request, const std::deque<GwrLevelTables>& levels,
                const PointInputs& inputs, const PointOutputs& outputs)
         : request_(request), inputs_(inputs), outputs_(outputs),
-          solver_(request.program, levels, request.digits), first_bits_(levels.front().level.bits) {}
+          solver_(request.program, levels, request.digits), first_bits_(levels.front().level().bits) {}
 
     void run(std::size_t i) override {
         const double t = inputs_.t[i];
@@ -91,10 +92,9 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     const unsigned workers = static_cast<unsigned>(
         std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
     require_job_memory(plan, request.program, workers);
-    std::vector<GwrLevelTables> levels;
-    levels.reserve(plan.size());
+    std::deque<GwrLevelTables> levels;  // not movable: a deque never moves its elements
     for (const GwrLevel& level : plan) {
-        levels.push_back(GwrLevelTables{level, build_gwr_tables(level.m, level.bits)});
+        levels.emplace_back(level);
     }
     run_on_workers(inputs.count, workers, control, [&] {
         return std::make_unique<InvertTask>(request, levels, inputs, outputs);

@@ -1,6 +1,8 @@
 #pragma once
 // What the engine computes at one point. No Python header.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "precision/working_value.hpp"
@@ -18,3 +20,8 @@ struct PointOutputs {
     std::string* text;  // decimal digits of the full-precision value, or null when not wanted
     std::size_t text_digits;
 };
+
+// Decimal texts carry ten digits beyond those asked for, so that reading them
+// back adds no error of its own next to the value's: the error estimate, not
+// the text's length, says how many digits hold.
+constexpr std::size_t text_digits_for(std::uint32_t digits) { return std::size_t{digits} + 10; }

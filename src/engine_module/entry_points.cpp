@@ -87,9 +87,8 @@ Result<OwnedRef> invert_expression_body(PyObject* module, PyObject* args, PyObje
     std::vector<std::string> texts(a.want_text ? count : 0);
     const InvertRequest request{**program, a.digits, a.m, a.workers};
     const PointInputs inputs{t->data(), parameters->data(), count};
-    // Texts carry a few digits beyond those asked for, as far as they hold.
     const PointOutputs outputs{values->data(), errors->data(),
-                               a.want_text ? texts.data() : nullptr, a.digits + 3u};
+                               a.want_text ? texts.data() : nullptr, text_digits_for(a.digits)};
     PyObject* progress = a.progress == Py_None ? nullptr : a.progress;
     {
         JobControl control;

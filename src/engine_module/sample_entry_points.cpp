@@ -142,7 +142,7 @@ Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
         }
     }
     std::string text;
-    const PointResult result = invert_value_samples(t, samples, m, bits, &text, digits + 3u);
+    const PointResult result = invert_value_samples(t, samples, m, bits, &text, text_digits_for(digits));
     OwnedRef out = OwnedRef::steal(Py_BuildValue("(dds#)", result.value, result.error, text.data(),
                                                  static_cast<Py_ssize_t>(text.size())));
     if (!out) {
