@@ -37,8 +37,9 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
         the result is f(0+), the limit of s F(s) as s grows (the initial-value
         theorem): +-inf where s F(s) grows without bound, NaN where it does not settle.
     digits : int, optional
-        The requested accuracy: an estimated error below ``10**-digits * |f(t)|``.
-        Points that miss it raise an :class:`AccuracyWarning`.
+        The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
+        (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
+        :class:`AccuracyWarning`.
     method : {"gwr"}, optional
         The Gaver-Wynn-Rho method.
     M : int, optional

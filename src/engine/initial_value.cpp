@@ -64,7 +64,15 @@ PointResult initial_value(AccurateEvaluator& evaluator, const double* parameters
     const double settle = std::pow(10.0, -0.5 * static_cast<double>(digits));
     PointResult result;
     if (d <= settle * scale) {
-        result = PointResult{to_double(last), d};
+        // A limit below the working precision's share of the values' size is
+        // 0 (s F = s / (s^2 + 1) ends at 2^-4b): the value 0, the error what
+        // was left of s F.
+        if (magnitude[3] <= std::ldexp(scale, -static_cast<int>(b))) {
+            result = PointResult{0.0, std::max(d, magnitude[3])};
+            set_positive_zero(last);
+        } else {
+            result = PointResult{to_double(last), d};
+        }
         if (text != nullptr) {
             *text = decimal_text(last, text_digits);
         }

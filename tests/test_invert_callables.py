@@ -1,0 +1,102 @@
+"""invlap.invert on Python callables: floats, arrays and mpf values."""
+
+import math
+import warnings
+
+import mpmath
+import numpy as np
+import pytest
+
+import invlap
+
+TIMES = [0.2, 1.0, 3.0]
+
+
+def exact(t):
+    return np.exp(-np.asarray(t))
+
+
+def scalar_F(s, a=1.0):
+    return 1.0 / (s + a)
+
+
+def vector_F(s, a=1.0):
+    return 1.0 / (s + a)
+
+
+def test_float_callable_reaches_about_seven_digits_and_says_so():
+    with pytest.warns(invlap.AccuracyWarning) as caught:
+        result = invlap.invert(scalar_F, TIMES, full_output=True)
+    assert str(caught[0].message) == ("the estimated error exceeds the tolerance of 15 digits "
+                                      "at 3 of 3 points (full_output=True gives the estimates)")
+    true_error = np.abs(result.value - exact(TIMES))
+    assert np.all(true_error <= 1e-6)
+    assert np.all(true_error <= result.error)  # the doubles' rounding is in the estimate
+
+
+def test_vectorized_callable_gives_the_scalar_callable_bits():
+    # The same points and the same doubles go into the same arithmetic.
+    t = np.array([[0.2], [1.0]])
+    a = np.array([1.0, 2.0, 0.5])
+    with pytest.warns(invlap.AccuracyWarning):
+        plain = invlap.invert(scalar_F, t, a=a)
+        vector = invlap.invert(vector_F, t, a=a, vectorized=True)
+    assert plain.shape == (2, 3)
+    assert plain.tobytes() == vector.tobytes()
+    np.testing.assert_allclose(plain, np.exp(-a * t), rtol=1e-6)
+
+
+def test_vectorized_callable_sees_one_array_per_call():
+    calls = []
+
+    def F(s):
+        calls.append(s.shape)
+        return 1.0 / (s + 1.0)
+
+    with pytest.warns(invlap.AccuracyWarning):
+        invlap.invert(F, np.linspace(0.5, 2, 40), vectorized=True)
+    assert calls == [(40, 24)]
+
+
+@pytest.mark.parametrize("digits", [15, 25])
+def test_mpf_callable_reaches_the_requested_digits(digits):
+    seen = set()
+
+    def F(s):
+        seen.add(type(s))
+        return 1 / (s + 1)
+
+    values = invlap.invert(F, TIMES, digits=digits, precision="multi", output="mpmath")
+    assert seen == {mpmath.mpf}
+    with mpmath.workdps(digits + 10):
+        worst = max(abs(v - mpmath.exp(-mpmath.mpf(t))) / mpmath.exp(-mpmath.mpf(t))
+                    for v, t in zip(values, TIMES))
+    assert worst <= 10.0 ** (1 - digits)
+
+
+def test_given_M_is_used_as_given():
+    # m = 2 alone is far from converged: the estimate and the value say so.
+    with pytest.warns(invlap.AccuracyWarning):
+        result = invlap.invert(scalar_F, 1.0, M=2, full_output=True)
+    assert abs(result.value - math.exp(-1)) > 1e-4
+    assert result.error >= abs(result.value - math.exp(-1))
+
+
+def test_callable_exception_reaches_the_caller_unchanged():
+    boom = ZeroDivisionError("from F")
+
+    def F(s):
+        raise boom
+
+    with pytest.raises(ZeroDivisionError) as caught:
+        invlap.invert(F, 1.0)
+    assert caught.value is boom
+
+
+def test_t_zero_of_a_callable_is_the_initial_value():
+    with pytest.warns(invlap.AccuracyWarning):  # doubles cannot settle s F(s) to 15 digits
+        assert invlap.invert(lambda s: 2 / (s + 1), 0.0) == pytest.approx(2.0, rel=1e-12)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", invlap.AccuracyWarning)
+        value = invlap.invert(lambda s: 2 / (s + 1), 0.0, precision="multi")
+    assert value == pytest.approx(2.0, rel=1e-15)
