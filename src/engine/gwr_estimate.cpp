@@ -5,9 +5,10 @@
 // chance while both are still off, and d1 alone then understates the error
 // by a decade or more. The earlier spread d2 = |e_1 - e_2| catches those
 // cases: convergence rarely improves by more than a factor 30 per column.
-// Hence 3 max(d1, d2 / 30), which on the known transform pairs covers the
-// true error at about 97 % of the points with a median overstatement of
-// about 20 times (bench/bench_invert.py measures both).
+// Hence 5 max(d1, d2 / 30): on the known transform pairs, at many m and t,
+// 3 max(...) covered the true error at 96-97 % of the points, 5 max(...) at
+// 98 %, with a median overstatement of about 30 times, well inside the 100
+// that keeps the estimate useful (bench/bench_invert.py measures both).
 
 #include "engine/gwr_estimate.hpp"
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr double spread_safety = 3.0;
+constexpr double spread_safety = 5.0;
 constexpr double column_improvement = 30.0;
 
 }  // namespace

@@ -12,17 +12,19 @@
 
 struct GwrLevel {
     std::uint64_t m;  // Gaver functionals
-    Bits bits;        // working precision
+    Bits bits;        // working precision: the samples and the Gaver sums
+    Bits rho_bits;    // the functionals and the rho algorithm
 };
 
 // The levels tried in turn at each time point until the error estimate meets
 // the tolerance: M0 = ceil(1.1 digits) terms (at least 4) first, then about
 // 1.4 times as many each time, up to 3 M0. A given m is the only level.
-// Each level works at ceil(2.4 m log2 10) + 8 bits.
+// Each level works at ceil(2.4 m log2 10) + 8 bits, and runs the rho
+// algorithm at ceil(1.8 m log2 10) + 8 bits.
 std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m);
 
-// The working precision for m terms.
-Bits gwr_level_bits(std::uint64_t m);
+// The level of m terms.
+GwrLevel gwr_level(std::uint64_t m);
 
 // A level with its tables, shared by every worker of a job. The tables are
 // built by the first point that needs the level: most points never go past

@@ -39,7 +39,7 @@ GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevel
 PointResult GwrPointSolver::solve_at(Level& level, double t, const double* parameters) {
     const GwrLevel& plan = level.tables->level();
     if (!level.work) {
-        level.work.emplace(plan.m, plan.bits, plan.bits);
+        level.work.emplace(plan.m, plan.bits, plan.bits, plan.rho_bits);
         level.sampler.emplace(program_, plan.bits);
         level.difference.emplace(plan.bits);
     }

@@ -18,8 +18,7 @@ namespace {
 constexpr double rounding_safety = 3.0;
 
 struct TermLevel {
-    std::uint64_t m;
-    Bits bits;
+    GwrLevel level;
     GwrTables tables;
 };
 
@@ -30,8 +29,9 @@ public:
         : job_(job), levels_(levels), outputs_(outputs) {
         work_.reserve(levels.size());
         for (const TermLevel& level : levels) {
-            work_.emplace_back(level.m, level.bits, double_sample_bits(level.bits));
-            scratch_.emplace_back(level.bits);
+            work_.emplace_back(level.level.m, level.level.bits, double_sample_bits(level.level.bits),
+                               level.level.rho_bits);
+            scratch_.emplace_back(level.level.bits);
         }
     }
 
@@ -70,9 +70,9 @@ void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outpu
                            JobControl& control) {
     std::vector<TermLevel> levels;
     for (std::uint64_t m : job.terms) {
-        const Bits bits = gwr_level_bits(m);
-        require_memory_for((m + 3) * (m + 6), bits, 16, "the inversion of these samples");
-        levels.push_back(TermLevel{m, bits, build_gwr_tables(m, bits)});
+        const GwrLevel level = gwr_level(m);
+        require_memory_for((m + 3) * (m + 6), level.bits, 16, "the inversion of these samples");
+        levels.push_back(TermLevel{level, build_gwr_tables(m, level.bits)});
     }
     run_on_workers(job.count, job.workers, control, [&] {
         return std::make_unique<DoubleSampleTask>(job, levels, outputs);
@@ -83,7 +83,7 @@ PointResult invert_value_samples(double t, const ValueVector& samples, std::uint
                                  std::string* text, std::size_t text_digits) {
     require_memory_for((m + 3) * (m + 6), bits, 16, "the inversion of these samples");
     const GwrTables tables = build_gwr_tables(m, bits);
-    GwrWorkspace work(m, bits, bits);
+    GwrWorkspace work(m, bits, bits, bits);
     ValueRowSampler sampler(samples);
     gwr_invert_at(tables, sampler, t, work);
     WorkingValue scratch(bits);

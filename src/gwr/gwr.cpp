@@ -30,7 +30,7 @@ std::optional<std::vector<double>> gwr_invert(TransformSampler& sampler,
         // The acceleration starts from G_m, which does not exist.
         internal_failure("m must be at least 1 to invert at a time point");
     }
-    GwrWorkspace work(m, bits, sample_bits);
+    GwrWorkspace work(m, bits, sample_bits, bits);
     std::vector<double> results;
     results.reserve(times.size());
     for (double t : times) {

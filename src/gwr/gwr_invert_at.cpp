@@ -7,15 +7,15 @@
 
 #include "gwr/gwr_invert_at.hpp"
 
-GwrWorkspace::GwrWorkspace(std::uint64_t m, Bits bits, Bits sample_bits)
-    : ln2(bits), a(bits), gaver(bits), rho(m, bits), pacer(bits) {
+GwrWorkspace::GwrWorkspace(std::uint64_t m, Bits bits, Bits sample_bits, Bits rho_bits)
+    : ln2(bits), a(bits), gaver(bits), rho(m, rho_bits), pacer(bits) {
     samples.reserve(2 * m);
     for (std::uint64_t k = 0; k < 2 * m; ++k) {
         samples.emplace_back(sample_bits);
     }
     functionals.reserve(m);
     for (std::uint64_t n = 0; n < m; ++n) {
-        functionals.emplace_back(bits);
+        functionals.emplace_back(rho_bits);
     }
     // ln 2 = log(2), correctly rounded at these bits. Made once per call: the
     // logarithm of the same exact 2 at the same precision is the same value

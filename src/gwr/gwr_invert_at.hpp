@@ -15,8 +15,10 @@
 // reused for each time: a value made and cleared per operation would cost
 // two allocations each, more than the arithmetic at ordinary precisions.
 struct GwrWorkspace {
-    // Samples are held at `sample_bits`, everything else at `bits`.
-    GwrWorkspace(std::uint64_t m, Bits bits, Bits sample_bits);
+    // Samples are held at `sample_bits`, the functionals and the rho table at
+    // `rho_bits` (rounded once, as each functional is made), everything else
+    // at `bits`.
+    GwrWorkspace(std::uint64_t m, Bits bits, Bits sample_bits, Bits rho_bits);
     WorkingValue ln2;        // ln 2 at the working precision
     WorkingValue a;          // ln 2 / t
     ValueVector samples;     // element k-1: F_k, k = 1 ... 2m

@@ -1,0 +1,111 @@
+"""Speed and honesty of invlap.invert, beside mpmath.invertlaplace in the same run.
+
+    python bench/bench_invert.py [--quick]
+
+Prints, against the goals:
+  * microseconds per time point of 1/(s+1) at 15 and 30 digits on one worker, and
+    mpmath's talbot, dehoog and cohen at the same digits on the same F;
+  * a 1000-point log grid t in [1e-2, 1e6] of the radial-flow transform
+    K0(sqrt s) / (s sqrt(s) K1(sqrt s)) at 15 digits on two workers and on one, with
+    mpmath's time extrapolated from 20 of the points;
+  * the error estimate's honesty on the known pairs at 15 and 30 digits: the share of
+    points whose true error lies below the estimate, and the median overstatement.
+Each time is the best of several rounds, so that a busy machine's interruptions drop
+out; ratios are taken within this one run. --quick skips mpmath.
+"""
+
+import statistics
+import sys
+import time
+import warnings
+from pathlib import Path
+
+import mpmath
+import numpy as np
+
+import invlap
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+from transform_pairs import PAIRS, times_for  # noqa: E402
+
+RADIAL = "besselk(0, sqrt(s))/(s*sqrt(s)*besselk(1, sqrt(s)))"
+GRID = np.geomspace(1e-2, 1e6, 1000)
+SIMPLE_TIMES = np.linspace(0.1, 5.0, 200)
+
+
+def best_of(rounds, fn):
+    best = float("inf")
+    for _ in range(rounds):
+        start = time.perf_counter()
+        fn()
+        best = min(best, time.perf_counter() - start)
+    return best
+
+
+def mpmath_per_point(F, times, digits, method):
+    with mpmath.workdps(digits):
+        return best_of(2, lambda: [mpmath.invertlaplace(F, t, method=method) for t in times]) / len(times)
+
+
+def simple_section(quick):
+    print("1/(s+1), one worker, microseconds per time point (t in [0.1, 5])")
+    print(f"{'digits':>6} {'invlap':>8} {'goal':>6}" + ("" if quick else
+          f" {'talbot':>9} {'dehoog':>9} {'cohen':>9}   cohen/invlap"))
+    for digits, goal in ((15, 15.0), (30, 60.0)):
+        ours = best_of(5, lambda: invlap.invert("1/(s+1)", SIMPLE_TIMES, digits=digits,
+                                                workers=1)) / SIMPLE_TIMES.size
+        line = f"{digits:>6} {ours * 1e6:>8.1f} {goal:>6.0f}"
+        if not quick:
+            theirs = {m: mpmath_per_point(lambda s: 1 / (s + 1), SIMPLE_TIMES[::20], digits, m)
+                      for m in ("talbot", "dehoog", "cohen")}
+            line += "".join(f" {theirs[m] * 1e6:>9.0f}" for m in ("talbot", "dehoog", "cohen"))
+            line += f"   {theirs['cohen'] / ours:>8.0f}x"
+        print(line)
+
+
+def radial_section(quick):
+    print("\nradial flow K0(sqrt s)/(s sqrt(s) K1(sqrt s)), 1000-point log grid t in "
+          "[1e-2, 1e6], 15 digits")
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        two = best_of(3, lambda: invlap.invert(RADIAL, GRID, workers=2))
+        one = best_of(2, lambda: invlap.invert(RADIAL, GRID, workers=1))
+    print(f"  2 workers: {two:7.3f} s (goal <= 1 s)   1 worker: {one:7.3f} s   "
+          f"speed-up {one / two:4.2f}x (goal >= 1.7x)")
+    if not quick:
+        F = lambda s: mpmath.besselk(0, mpmath.sqrt(s)) / (  # noqa: E731
+            s * mpmath.sqrt(s) * mpmath.besselk(1, mpmath.sqrt(s)))
+        per = mpmath_per_point(F, GRID[::50], 15, "talbot")
+        print(f"  mpmath talbot: {per * 1e3:.1f} ms per point, {per * GRID.size:.0f} s for the "
+              f"grid (from 20 points), {per * GRID.size / two:.0f}x invlap on 2 workers")
+
+
+def honesty_section():
+    print("\nerror estimate on the known pairs: share covered (goal >= 0.95), "
+          "median estimate / true error (goal <= 100)")
+    for digits in (15, 30):
+        covered, ratios = [], []
+        for expression, exact, largest in PAIRS:
+            times = times_for(largest)
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", invlap.AccuracyWarning)
+                result = invlap.invert(expression, times, digits=digits, output="mpmath",
+                                       full_output=True)
+            with mpmath.workdps(2 * digits + 20):
+                errors = [float(abs(v - exact(mpmath.mpf(t))))
+                          for v, t in zip(result.value, times)]
+            covered += [e <= est for e, est in zip(errors, result.error)]
+            ratios += [est / e for e, est in zip(errors, result.error) if e > 0]
+        print(f"  {digits} digits: {sum(covered)}/{len(covered)} = "
+              f"{sum(covered) / len(covered):.3f} covered, median {statistics.median(ratios):.1f}x")
+
+
+def main():
+    quick = "--quick" in sys.argv
+    simple_section(quick)
+    radial_section(quick)
+    honesty_section()
+
+
+if __name__ == "__main__":
+    main()
