@@ -4,54 +4,62 @@ Each section computes known values and prints them beside the exact ones.
 """
 
 import math
+import warnings
 
+import mpmath
+import numpy as np
+
+import invlap
 from invlap import _native
 
-# F(s) below is computed in double arithmetic, so the Gaver functionals see
-# its rounding magnified about 4^m times: m = 10 balances that against the
-# truncation error of small m (m = 32, the default, suits F accurate to ~70 digits).
-GWR_TERMS = 10
-GWR_TIMES = [0.1, 0.5, 1.0, 2.0, 5.0]
-
-# (name of F(s), F, name of f(t), f): standard pairs, e.g. Abramowitz & Stegun 29.3.
-TRANSFORM_PAIRS = [
-    ("1/(s+1)", lambda s: 1.0 / (s + 1.0), "exp(-t)", lambda t: math.exp(-t)),
-    ("1/sqrt(s)", lambda s: 1.0 / math.sqrt(s), "1/sqrt(pi t)",
-     lambda t: 1.0 / math.sqrt(math.pi * t)),
-    ("1/s^2", lambda s: 1.0 / (s * s), "t", lambda t: t),
-    ("exp(-sqrt(s))/s", lambda s: math.exp(-math.sqrt(s)) / s, "erfc(1/(2 sqrt t))",
-     lambda t: math.erfc(1.0 / (2.0 * math.sqrt(t)))),
-    ("1/(s^2+1)", lambda s: 1.0 / (s * s + 1.0), "sin(t)", math.sin),
+# (F(s), f(t) in words, f(t) with mpmath): standard pairs (Abramowitz & Stegun 29.3;
+# the line source of Carslaw & Jaeger 13.3 for the Bessel one).
+PAIRS = [
+    ("1/(s+1)", "exp(-t)", lambda t: mpmath.exp(-t)),
+    ("1/sqrt(s)", "1/sqrt(pi t)", lambda t: 1 / mpmath.sqrt(mpmath.pi * t)),
+    ("exp(-sqrt(s))/s", "erfc(1/(2 sqrt t))", lambda t: mpmath.erfc(1 / (2 * mpmath.sqrt(t)))),
+    ("1/(s**2+1)", "sin(t)", mpmath.sin),
+    ("besselk(0, sqrt(s))/s", "E1(1/(4t))/2", lambda t: mpmath.expint(1, 1 / (4 * t)) / 2),
 ]
+TIMES = [0.5, 2.0]
+
+# The pressure at a well producing at a constant rate from an infinite reservoir, in
+# dimensionless form (van Everdingen & Hurst 1949): the transform of the finite
+# wellbore radius solution. Late in time it follows Jacob's line (ln t + 0.80907)/2.
+RADIAL = "besselk(0, sqrt(s))/(s*sqrt(s)*besselk(1, sqrt(s)))"
 
 
-def offered() -> None:
-    print("invlap._native offers: " + ", ".join(_native.__all__))
+def transform_table(digits):
+    print(f"\ninvlap.invert(F, t, digits={digits}): value, exact value, and the error "
+          "estimate (absolute)")
+    print(f"{'F(s)':>22} {'t':>4}  {'invert':>{digits + 6}}  {'exact':>{digits + 6}}  "
+          f"{'|error|':>8} {'estimate':>8}")
+    for expression, _, exact in PAIRS:
+        result = invlap.invert(expression, TIMES, digits=digits, output="mpmath",
+                               full_output=True)
+        for t, value, estimate in zip(TIMES, result.value, result.error):
+            with mpmath.workdps(digits + 20):
+                want = exact(mpmath.mpf(t))
+                error = float(abs(value - want))
+            print(f"{expression:>22} {t:4.1f}  {mpmath.nstr(value, digits):>{digits + 6}}  "
+                  f"{mpmath.nstr(want, digits):>{digits + 6}}  {error:8.1e} {estimate:8.1e}")
 
 
-def gwr_section() -> None:
-    print(f"\nInverse Laplace transforms, gwr_rust(F, times, m={GWR_TERMS})")
-    print(f"{'F(s)':>16} {'f(t)':>19} {'t':>5} {'result':>22} {'exact':>22} {'error':>9}")
-    for f_name, transform, exact_name, exact in TRANSFORM_PAIRS:
-        results = _native.gwr_rust(transform, GWR_TIMES, GWR_TERMS)
-        for t, value in zip(GWR_TIMES, results):
-            want = exact(t)
-            print(f"{f_name:>16} {exact_name:>19} {t:5.1f} {value:22.15g} {want:22.15g}"
-                  f" {abs(value - want):9.1e}")
-    print("The Gaver functionals are smooth averages of f: an oscillating f such as\n"
-          "sin(t) loses accuracy as t grows (here beyond t = 2).")
+def radial_flow():
+    print("\nA well test: the dimensionless wellbore pressure of radial flow,")
+    print(f"F(s) = {RADIAL}, at 15 digits,")
+    print("beside Jacob's late-time line (ln t + 0.80907)/2")
+    t = np.geomspace(1e-2, 1e6, 9)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(RADIAL, t, full_output=True)
+    print(f"{'t':>10} {'p(t)':>22} {'estimate':>9} {'Jacob':>10}")
+    for ti, p, e in zip(t, result.value, result.error):
+        print(f"{ti:10.3g} {p:22.15g} {e:9.1e} {(math.log(ti) + 0.80907) / 2:10.5f}")
 
 
-def main() -> None:
-    offered()
-    gwr_section()
-    bessel_table()
-
-
-def bessel_table() -> None:
+def bessel_table():
     """I0, I1, K0 and K1 at a few points beside mpmath's values at 34 digits."""
-    import mpmath
-
     mpmath.mp.dps = 34
     print("\nModified Bessel functions at 34 digits (default), rounded to double:")
     print(f"{'':6}{'x':>6}  {'besseli_rust / besselk_rust':>26}  {'mpmath':>26}")
@@ -63,6 +71,14 @@ def bessel_table() -> None:
     ]:
         for x in (0.5, 1.0, 10.0, 24.5, 30.0, 100.0):
             print(f"{name:6}{x:>6}  {ours(n, x):>26.17g}  {float(reference(n, x)):>26.17g}")
+
+
+def main() -> None:
+    print("invlap: inverse Laplace transforms and modified Bessel functions")
+    transform_table(15)
+    transform_table(30)
+    radial_flow()
+    bessel_table()
 
 
 if __name__ == "__main__":
