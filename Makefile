@@ -3,8 +3,9 @@
 
 PY := .venv/bin/python
 BUILD_DIR := build/release
+CHECK_DIR := build/checks
 
-.PHONY: setup install demo test sanitize bench clean
+.PHONY: setup install demo checks test check-arith sanitize bench clean
 
 setup:
 	@tools/bootstrap
@@ -15,8 +16,22 @@ install: setup
 demo: install
 	$(PY) -m invlap.demo
 
-test: install
+# The native checks of the core (checks/), built against the same sources as
+# the module, in their own directory.
+checks: setup
+	cmake -S . -B $(CHECK_DIR) -DPython_EXECUTABLE=$(abspath $(PY)) \
+	    -DCMAKE_BUILD_TYPE=Release -DINVLAP_CHECKS=ON >/dev/null
+	env -u MAKEFLAGS -u MAKELEVEL cmake --build $(CHECK_DIR) -j2 --target check_exact_arithmetic
+
+# A quick sweep of the exact arithmetic first: the Python suite sees it only
+# through doubles, which hide most single-bit faults.
+test: install checks
+	$(CHECK_DIR)/check_exact_arithmetic --quick
 	$(PY) -m pytest -q
+
+# The full sweep of the exact arithmetic against MPFR (about a minute).
+check-arith: checks
+	$(CHECK_DIR)/check_exact_arithmetic
 
 # The suite under AddressSanitizer and UBSan, against a module built into its
 # own directory (never the installed one). Not part of `make test`: slow.

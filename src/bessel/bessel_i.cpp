@@ -15,7 +15,7 @@
 
 #include "bessel/bessel_i.hpp"
 
-#include "bessel/exponential.hpp"
+#include "limb/exponential.hpp"
 #include "bessel/large_argument.hpp"
 #include "bessel/method_choice.hpp"
 #include "bessel/power_series.hpp"

@@ -14,7 +14,7 @@
 
 #include "bessel/bessel_k.hpp"
 
-#include "bessel/exponential.hpp"
+#include "limb/exponential.hpp"
 #include "bessel/k0_series.hpp"
 #include "bessel/large_argument.hpp"
 #include "bessel/method_choice.hpp"

@@ -24,8 +24,8 @@
 #include <optional>
 #include <utility>
 
-#include "bessel/limb_division.hpp"
-#include "bessel/limb_float.hpp"
+#include "limb/limb_division.hpp"
+#include "limb/limb_bridge.hpp"
 #include "bessel/series_stop.hpp"
 
 namespace {

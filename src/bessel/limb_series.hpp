@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "bessel/limb_division.hpp"
-#include "bessel/limb_float.hpp"
+#include "limb/limb_division.hpp"
+#include "limb/limb_bridge.hpp"
 #include "bessel/series_stop.hpp"
 
 enum class SeriesOrder { zero, one };  // I_0: divide term k by k^2; I_1: by k(k+1)

@@ -117,7 +117,7 @@ inline bool is_regular(const WorkingValue& v) { return mpfr_regular_p(v.get()) !
 inline long exponent(const WorkingValue& v) { return static_cast<long>(mpfr_get_exp(v.get())); }
 
 // Exact access to the significand, for fixed-size integer arithmetic on
-// regular values (bessel/limb_float.hpp). A regular value of p bits has
+// regular values (limb/limb_float.hpp). A regular value of p bits has
 // ceil(p/64) limbs, least significant first, the top bit of the last one set
 // and the unused low bits zero; it equals +-(limbs / 2^(64 limbs)) * 2^exponent.
 inline const mp_limb_t* significand(const WorkingValue& v) {

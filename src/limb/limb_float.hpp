@@ -1,6 +1,8 @@
 #pragma once
-// Exact binary floating point of a fixed small size, for the hot loops of the
-// Bessel series and expansion at ordinary precisions. No Python header.
+// Exact binary floating point of a fixed small size: the correctly rounded
+// arithmetic of the hot loops (the Bessel series and expansion) at ordinary
+// precisions. Pure integer code: no MPFR, no Python header; limb_bridge.hpp
+// moves values to and from working values.
 //
 // A Value<N> holds a number of p bits, 64(N-1) < p <= 64N, exactly as
 // MPFR lays out a p-bit value: N 64-bit limbs, least significant first, the
@@ -10,16 +12,16 @@
 // to nearest, ties to even: the correctly rounded result, which is what MPFR
 // returns for the same operation, bit for bit. What it saves is MPFR's
 // generality: special values, exponent-range checks, flags (thread-local
-// storage) and temporaries, which at two or three limbs cost more than the
-// arithmetic itself. bench/check_exact_arithmetic.cpp compares every
-// operation with MPFR's at every precision from 1 to 256 bits.
+// storage) and temporaries, which at a few limbs cost more than the
+// arithmetic itself. checks/check_exact_arithmetic.cpp compares every
+// operation with MPFR's at every precision the bridge serves.
 //
 // Only what the loops need exists: regular operands (zero only as the result
 // of an exact cancellation in add), products, quotients by integers below
 // 2^40, sums, and magnitude comparisons. Exponents are plain 64-bit integers;
 // the callers keep them inside MPFR's default range, |e| <= 2^30 - 1 (see
-// exponent_limit), so no result here would have overflowed or underflowed
-// there either.
+// exponent_limit in limb_bridge.hpp), so no result here would have
+// overflowed or underflowed there either.
 
 #include <array>
 #include <bit>
@@ -265,19 +267,103 @@ template <int L>
     sticky = sticky || lost != 0;
 }
 
+// a + b when either is zero: exact, and the sign of a zero result follows
+// rounding to nearest (-0 + -0 = -0, otherwise +0).
+template <int N>
+inline Value<N> add_with_zero(const Value<N>& a, const Value<N>& b) {
+    if (!a.zero) {
+        return a;
+    }
+    if (!b.zero) {
+        return b;
+    }
+    Value<N> z = a;
+    z.negative = a.negative && b.negative;
+    return z;
+}
+
+// Two significands side by side over N + 1 limbs, the lowest one spare, the
+// smaller one shifted to the larger one's exponent. The spare limb keeps the
+// bits that matter: y loses bits (into `sticky`) only when the gap exceeds
+// 64, and then the difference cancels at most one bit.
+template <int N>
+struct Aligned {
+    std::array<Limb, N + 1> x{};
+    std::array<Limb, N + 1> y{};
+    bool sticky = false;
+};
+
+template <int N>
+[[gnu::always_inline]] inline Aligned<N> align(const Value<N>& x, const Value<N>& y,
+                                               std::int64_t gap) {
+    Aligned<N> w;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        w.x[i + 1] = x.m[i];
+        w.y[i + 1] = y.m[i];
+    }
+    if (gap > 0) {
+        shift_right<N + 1>(w.y, gap, w.sticky);
+    }
+    return w;
+}
+
+// |x| + |y|, rounded, with x's sign. A carry out moves the sum one bit
+// right, and the bit pushed out below joins the sticky bit.
+template <int N>
+[[gnu::always_inline]] inline Value<N> add_aligned(const Aligned<N>& a, std::int64_t e,
+                                                   bool negative, const Format& f) {
+    std::array<Limb, N + 1> w{};
+    Limb carry = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        Wide t = Wide{a.x[i]} + a.y[i] + carry;
+        w[i] = static_cast<Limb>(t);
+        carry = static_cast<Limb>(t >> limb_bits);
+    }
+    const bool sticky = a.sticky || (w[0] & carry) != 0;
+#pragma GCC unroll 8
+    for (int i = 0; i < N; ++i) {
+        w[i] = (w[i] >> carry) | ((w[i + 1] & carry) << 63);
+    }
+    w[N] = (w[N] >> carry) | (carry << 63);
+    return round_nearest<N, N + 1>(w, sticky, e + static_cast<std::int64_t>(carry), negative, f);
+}
+
+// |x| - |y| for |x| >= |y|, rounded, with x's sign. The lost fraction of y is
+// taken as one whole unit of the lowest position borrowed plus a positive
+// remainder below it, which keeps the sticky bit set; |x| >= |y| keeps the
+// difference >= 0.
+template <int N>
+[[gnu::always_inline]] inline Value<N> subtract_aligned(const Aligned<N>& a, std::int64_t e,
+                                                        bool negative, const Format& f) {
+    std::array<Limb, N + 1> w{};
+    Limb borrow = a.sticky ? 1 : 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        Wide t = Wide{a.x[i]} - a.y[i] - borrow;
+        w[i] = static_cast<Limb>(t);
+        borrow = static_cast<Limb>(t >> limb_bits) & 1;
+    }
+    Limb any = 0;
+#pragma GCC unroll 8
+    for (int i = 0; i <= N; ++i) {
+        any |= w[i];
+    }
+    if (any == 0 && !a.sticky) [[unlikely]] {
+        Value<N> z;
+        z.zero = true;  // exact cancellation gives +0 when rounding to nearest
+        return z;
+    }
+    e -= normalize<N + 1>(w);
+    return round_nearest<N, N + 1>(w, a.sticky, e, negative, f);
+}
+
 // a + b; either may be zero.
 template <int N>
 [[gnu::always_inline]] inline Value<N> add(const Value<N>& a, const Value<N>& b, const Format& f) {
     if (a.zero || b.zero) [[unlikely]] {
-        if (!a.zero) {
-            return a;
-        }
-        if (!b.zero) {
-            return b;
-        }
-        Value<N> z = a;
-        z.negative = a.negative && b.negative;  // -0 + -0 = -0, otherwise +0
-        return z;
+        return add_with_zero(a, b);
     }
     Value<N> x = a;  // |x| >= |y|
     Value<N> y = b;
@@ -291,61 +377,11 @@ template <int N>
     if (gap >= f.bits + 2) {
         return x;
     }
-    // x and y side by side over N + 1 limbs, the lowest one spare: y loses
-    // bits only when gap > 64, and then the difference cancels at most one bit.
-    std::array<Limb, N + 1> xw{};
-    std::array<Limb, N + 1> yw{};
-#pragma GCC unroll 8
-    for (int i = 0; i < N; ++i) {
-        xw[i + 1] = x.m[i];
-        yw[i + 1] = y.m[i];
-    }
-    bool sticky = false;
-    if (gap > 0) {
-        shift_right<N + 1>(yw, gap, sticky);
-    }
-    std::array<Limb, N + 1> w{};
-    std::int64_t e = x.e;
+    const Aligned<N> w = align(x, y, gap);
     if (x.negative == y.negative) {
-        Limb carry = 0;
-#pragma GCC unroll 8
-        for (int i = 0; i <= N; ++i) {
-            Wide t = Wide{xw[i]} + yw[i] + carry;
-            w[i] = static_cast<Limb>(t);
-            carry = static_cast<Limb>(t >> limb_bits);
-        }
-        // A carry out: one bit right, the bit pushed out below joins the sticky bit.
-        sticky = sticky || (w[0] & carry) != 0;
-#pragma GCC unroll 8
-        for (int i = 0; i < N; ++i) {
-            w[i] = (w[i] >> carry) | ((w[i + 1] & carry) << 63);
-        }
-        w[N] = (w[N] >> carry) | (carry << 63);
-        e += static_cast<std::int64_t>(carry);
-        return round_nearest<N, N + 1>(w, sticky, e, x.negative, f);
+        return add_aligned(w, x.e, x.negative, f);
     }
-    // x - (truncated y) - (the lost fraction of y): the fraction is taken as
-    // one whole unit of the lowest position borrowed plus a positive
-    // remainder below it, which keeps `sticky` set. |x| >= |y| keeps w >= 0.
-    Limb borrow = sticky ? 1 : 0;
-#pragma GCC unroll 8
-    for (int i = 0; i <= N; ++i) {
-        Wide t = Wide{xw[i]} - yw[i] - borrow;
-        w[i] = static_cast<Limb>(t);
-        borrow = static_cast<Limb>(t >> limb_bits) & 1;
-    }
-    Limb any = 0;
-#pragma GCC unroll 8
-    for (int i = 0; i <= N; ++i) {
-        any |= w[i];
-    }
-    if (any == 0 && !sticky) [[unlikely]] {
-        Value<N> z;
-        z.zero = true;  // exact cancellation gives +0 when rounding to nearest
-        return z;
-    }
-    e -= normalize<N + 1>(w);
-    return round_nearest<N, N + 1>(w, sticky, e, x.negative, f);
+    return subtract_aligned(w, x.e, x.negative, f);
 }
 
 // u < 2^63 rounded to nearest (ties to even) to `bits` bits: what setting
@@ -364,87 +400,6 @@ inline Limb round_integer(Limb u, int bits) {
         u += unit;
     }
     return u;
-}
-
-}  // namespace limb_float
-
-// Moving values between working values and limb_float values, and choosing N.
-
-#include <optional>
-#include <type_traits>
-
-#include "precision/working_value.hpp"
-
-namespace limb_float {
-
-// The largest size handled here: up to 256 bits, which covers the working
-// and series precisions of up to about 60 digits. Beyond, MPFR's own
-// arithmetic takes over and its call overhead no longer dominates.
-constexpr int max_limbs = 4;
-
-inline int limbs_for(Bits bits) { return static_cast<int>((std::uint64_t{bits} + 63) / 64); }
-
-// Values of larger exponent are left to MPFR. Below it, a pass moves an
-// exponent by at most |e| + 35 (a product with q, a quotient by d < 2^34),
-// so 99999 passes stay within 99999 * (2^13 + 35) < 8.3e8, inside MPFR's
-// default exponent range of +-(2^30 - 1) = +-1.07e9: no MPFR step would have
-// overflowed or underflowed either. (Values made from doubles have |e| <= 2050.)
-constexpr std::int64_t exponent_limit = std::int64_t{1} << 13;
-
-// The value of v, which has precision `bits` with N limbs, when it is regular
-// or zero and of moderate exponent.
-template <int N>
-std::optional<Value<N>> import_value(const WorkingValue& v) {
-    Value<N> out;
-    out.negative = sign_bit(v);
-    if (is_zero(v)) {
-        out.zero = true;
-        return out;
-    }
-    if (!is_regular(v) || exponent(v) >= exponent_limit || exponent(v) <= -exponent_limit) {
-        return std::nullopt;
-    }
-    const mp_limb_t* limbs = significand(v);
-#pragma GCC unroll 8
-    for (int i = 0; i < N; ++i) {
-        out.m[i] = limbs[i];
-    }
-    out.e = exponent(v);
-    return out;
-}
-
-template <int N>
-void export_value(WorkingValue& d, const Value<N>& v) {
-    if (v.zero) {
-        set_positive_zero(d);
-        if (v.negative) {
-            neg(d, d);
-        }
-        return;
-    }
-    set_significand(d, v.m.data(), N, static_cast<long>(v.e), v.negative);
-}
-
-// Calls visit(std::integral_constant<int, N>{}) with N = ceil(bits / 64) and
-// returns true, or returns false when that exceeds max_limbs.
-template <class Visitor>
-bool with_limbs(Bits bits, Visitor&& visit) {
-    switch (limbs_for(bits)) {
-        case 1:
-            visit(std::integral_constant<int, 1>{});
-            return true;
-        case 2:
-            visit(std::integral_constant<int, 2>{});
-            return true;
-        case 3:
-            visit(std::integral_constant<int, 3>{});
-            return true;
-        case 4:
-            visit(std::integral_constant<int, 4>{});
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace limb_float

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bessel/limb_float.hpp"
+#include "limb/limb_float.hpp"
 
 namespace limb_float {
 
