@@ -9,6 +9,7 @@ import math
 import numpy as np
 
 from invlap import _engine
+from invlap._double_contours import CONTOUR_RULES, hyperbola, stehfest, talbot
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -20,28 +21,112 @@ DOUBLE_LIMIT_EXPONENTS = (16, 32, 48, 64)
 
 
 def invert_callable(F, points, options, precision, vectorized, progress):
-    """(values, errors, texts or None) of a callable F at every point."""
+    """(values, errors, texts or None, method names per point) of a callable F."""
     if precision == "multi":
         if vectorized:
             raise ValueError("vectorized applies to precision='double' only")
-        return _invert_multi(F, points, options, progress)
-    terms = (options.M,) if options.M else DOUBLE_TERMS
+        if options.method not in ("auto", "gwr"):
+            raise ValueError("precision='multi' works with method 'gwr' (or 'auto')")
+        value, error, texts = _invert_multi(F, points, options, progress)
+        return value, error, texts, _names(points, "gwr")
     value = np.empty(points.count)
     error = np.empty(points.count)
-    positive = points.t > 0
-    if positive.any():
+    methods = _names(points, "gwr")
+    positive = np.flatnonzero(points.t > 0)
+    if positive.size:
+        method = options.method
+        if method == "auto":
+            complex_capable = accepts_complex(F, points, positive[0], vectorized)
+            method = ("hyperbola" if vectorized else "talbot") if complex_capable else "gwr"
+        v, e = _invert_double(F, points, positive, method, options, vectorized, progress)
+        if options.method == "auto" and method == "hyperbola":
+            v, e, methods = _retry_missed(F, points, positive, v, e, methods, options,
+                                          vectorized)
+        value[positive], error[positive] = v, e
+        methods[positive] = np.where(methods[positive] == "retried", "talbot", method)
+    for i in np.flatnonzero(points.t == 0):
+        value[i], error[i] = _double_initial_value(F, points, i, vectorized, options.digits)
+        methods[i] = "initial value"
+    return value, error, None, methods
+
+
+def _names(points, name):
+    return np.full(points.count, name, dtype=object)
+
+
+def accepts_complex(F, points, i, vectorized):
+    """Whether F takes a complex s and gives a complex F(s): found out by calling F
+    once, at s = 1 + 1j with the parameters of point i. Any exception, or a result
+    that is not a complex number off the real axis, says no."""
+    keywords = _keywords(points, [i], vectorized)
+    try:
+        s = np.array([[1 + 1j]]) if vectorized else 1 + 1j
+        value = complex(np.asarray(F(s, **keywords)).ravel()[0])
+    except Exception:
+        return False
+    return value.imag != 0 and math.isfinite(value.real) and math.isfinite(value.imag)
+
+
+def _keywords(points, rows, vectorized):
+    if vectorized:
+        return {name: points.parameters[rows, j][:, None] for j, name in enumerate(points.names)}
+    return {name: float(points.parameters[rows[0], j]) for j, name in enumerate(points.names)}
+
+
+def _complex_sampler(F, points, rows, vectorized):
+    """sample(z): F at complex nodes z, shape (len(rows), k) or (1, k), with the rows'
+    parameters (those of row 0 for a single row of nodes)."""
+    def sample(z):
+        if vectorized:
+            keywords = _keywords(points, rows if z.shape[0] == len(rows) else rows[:1], True)
+            return np.broadcast_to(np.asarray(F(z, **keywords), dtype=complex), z.shape)
+        out = np.empty(z.shape, dtype=complex)
+        for r in range(z.shape[0]):
+            keywords = _keywords(points, [rows[r] if z.shape[0] == len(rows) else rows[0]], False)
+            out[r] = [complex(F(complex(x), **keywords)) for x in z[r].tolist()]
+        return out
+    return sample
+
+
+def _invert_double(F, points, rows, method, options, vectorized, progress):
+    t = points.t[rows]
+    if method in ("gwr", "stehfest"):
+        terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
         width = 2 * max(terms)
-        t = np.ascontiguousarray(points.t[positive])
         s = np.arange(1, width + 1) * (LN2 / t)[:, None]
-        samples = _double_samples(F, s, points.parameters[positive], points.names, vectorized)
+        samples = _double_samples(F, s, points.parameters[rows], points.names, vectorized)
+        if method == "stehfest":
+            return stehfest(samples, t, terms[0])
         v = np.empty(t.size)
         e = np.empty(t.size)
-        _engine.invert_double_samples(t, samples, terms, v, e, workers=options.workers,
-                                      progress=progress)
-        value[positive], error[positive] = v, e
-    for i in np.flatnonzero(~positive):
-        value[i], error[i] = _double_initial_value(F, points, i, vectorized, options.digits)
-    return value, error, None
+        _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
+                                      workers=options.workers, progress=progress)
+        return v, e
+    if method == "hyperbola":
+        # Nodes are shared by the points of a window, which must share F's parameters.
+        v = np.empty(t.size)
+        e = np.empty(t.size)
+        _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
+        for g in range(group.max() + 1):
+            members = np.flatnonzero(group.ravel() == g)
+            sample = _complex_sampler(F, points, rows[members], vectorized)
+            v[members], e[members] = hyperbola(sample, t[members])
+        return v, e
+    return CONTOUR_RULES[method](_complex_sampler(F, points, rows, vectorized), t)
+
+
+def _retry_missed(F, points, rows, value, error, methods, options, vectorized):
+    """Talbot, one contour per t, where the shared hyperbola missed the tolerance
+    (an oscillating f at late t, say); each point keeps the better estimate."""
+    missed = ~(error <= 10.0 ** -options.digits * np.abs(value))
+    if missed.any():
+        again = rows[missed]
+        v, e = talbot(_complex_sampler(F, points, again, vectorized), points.t[again])
+        better = e < error[missed]
+        value[np.flatnonzero(missed)[better]] = v[better]
+        error[np.flatnonzero(missed)[better]] = e[better]
+        methods[again[better]] = "retried"
+    return value, error, methods
 
 
 def _double_samples(F, s, parameters, names, vectorized):

@@ -15,13 +15,16 @@ from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance
 
 __all__ = ["invert"]
 
-METHODS = ("gwr",)
+METHODS = ("auto", "gwr", "talbot", "euler", "stehfest", "hyperbola")
+# The engine's method codes, in its order (point_solver.hpp).
+ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initial value"],
+                          dtype=object)
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
 MAX_DIGITS = 10000
 
 
-def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=False,
+def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=False,
            output="float", precision="double", vectorized=False, progress=None, **params):
     """Inverse Laplace transform f(t) of F(s).
 
@@ -40,20 +43,33 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
         The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
         (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
         :class:`AccuracyWarning`.
-    method : {"gwr"}, optional
-        The Gaver-Wynn-Rho method.
+    method : {"auto", "gwr", "talbot", "euler", "stehfest", "hyperbola"}, optional
+        ``"gwr"``: Gaver-Wynn-Rho, F sampled on the real axis; excellent for smooth f.
+        ``"talbot"``: a Talbot contour, F sampled at complex s; follows oscillating f
+        and poles off the real axis. ``"euler"``: the Bromwich line with Euler
+        summation (Abate-Whitt), also complex. ``"stehfest"``: Gaver-Stehfest, the
+        classic of well-test practice, real samples. ``"hyperbola"`` (callables
+        only): one hyperbolic contour per window [t0, 10 t0] of times, so that a
+        vectorized F is called once per window. ``"auto"`` (default): for
+        expressions GWR, then Talbot where GWR's error estimate misses the
+        tolerance, then GWR with more terms, keeping the best estimate; for
+        callables, a contour method if F accepts complex s (found out by calling F
+        once with s = 1+1j), else GWR.
     M : int, optional
-        The number of Gaver terms. By default, for expressions, about 1.1 digits at
-        first and more (up to three times that) at points whose error estimate is
-        still above the tolerance; the working precision is 2.4 M decimal digits.
-        For callables returning doubles, each of 6, 8, 10 and 12 is tried and the
-        one of least estimated error kept. A given M is used as given.
+        The method's size: Gaver terms (GWR, and half the terms of Stehfest) or
+        contour nodes (Talbot, Euler's M). By default, for expressions, chosen from
+        `digits` and raised (up to three or four times) at points whose error
+        estimate is still above the tolerance; GWR and Stehfest then work at 2.4 M
+        digits, Talbot at M and Euler at 1.2 M digits. For callables returning
+        doubles: GWR tries 6, 8, 10 and 12 terms and keeps the one of least
+        estimated error, Stehfest takes 16 terms; the contour rules have fixed
+        sizes tuned for doubles. A given M is used as given.
     workers : int, optional
         Threads to spread the points over; default one per core. Results are the
         same bits whatever the number.
     full_output : bool, optional
-        Return an :class:`InversionResult` with the values and their estimated
-        absolute errors.
+        Return an :class:`InversionResult` with the values, their estimated
+        absolute errors and the method used (per point where it varies).
     output : {"float", "mpmath"}, optional
         ``"mpmath"`` returns ``mpmath.mpf`` values carrying every requested digit
         (an object array, or one mpf for scalar input).
@@ -96,13 +112,16 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts = invert_callable(F, points, options, precision, vectorized,
-                                              progress)
+        value, error, texts, methods = invert_callable(F, points, options, precision,
+                                                       vectorized, progress)
     else:
-        if precision not in PRECISIONS or vectorized:
+        if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
-        value, error, texts = _invert_expression(F, points, options, progress)
-    return _finish(points, value, error, texts, options, full_output)
+        if options.method == "hyperbola":
+            raise ValueError("method 'hyperbola' applies to callables; expressions have "
+                             "'talbot' and 'euler' for complex s")
+        value, error, texts, methods = _invert_expression(F, points, options, progress)
+    return _finish(points, value, error, texts, methods, options, full_output)
 
 
 @functools.lru_cache(maxsize=256)
@@ -143,14 +162,14 @@ def _invert_expression(F, points, options, progress):
     program = native_program(compiled)
     value = np.empty(points.count)
     error = np.empty(points.count)
-    texts = _engine.invert_expression(
+    codes, texts = _engine.invert_expression(
         program, points.t, points.parameters, value, error, digits=options.digits,
         m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
-        progress=progress)
-    return value, error, texts
+        progress=progress, method=options.method)
+    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)]
 
 
-def _finish(points, value, error, texts, options, full_output):
+def _finish(points, value, error, texts, methods, options, full_output):
     missed = beyond_tolerance(value, error, options.digits)
     if missed:
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
@@ -162,7 +181,16 @@ def _finish(points, value, error, texts, options, full_output):
     result = points.shaped(value)
     if not full_output:
         return result
-    return InversionResult(result, points.shaped(error), options.method, options.digits)
+    return InversionResult(result, points.shaped(error), _method_report(points, methods),
+                           options.digits)
+
+
+def _method_report(points, methods):
+    """One name when every point used the same method, else the names per point."""
+    names = set(methods.tolist())
+    if len(names) == 1:
+        return names.pop()
+    return points.shaped(methods) if not points.scalar else methods[0]
 
 
 def _mpmath_values(texts, digits):

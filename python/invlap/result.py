@@ -26,8 +26,10 @@ class InversionResult:
     error : numpy.ndarray or float
         The estimated absolute error of each value (NaN where the value is NaN,
         0 where f(0+) is infinite).
-    method : str
-        The method that computed the values.
+    method : str or numpy.ndarray
+        The method that computed the values: one name, or an object array of names
+        in the values' shape where the automatic choice varied from point to point
+        ("initial value" marks f(0+)).
     digits : int
         The requested digits: the tolerance is ``10**-digits * abs(value)``.
     """

@@ -51,6 +51,27 @@ private:
     fmpz_t value_;
 };
 
+// One FLINT integer that can change: zero until set, movable so that vectors
+// of them can grow.
+class ExactIntegerValue {
+public:
+    ExactIntegerValue() noexcept { fmpz_init(value_); }
+    ~ExactIntegerValue() { fmpz_clear(value_); }
+    ExactIntegerValue(ExactIntegerValue&& other) noexcept {
+        fmpz_init(value_);
+        fmpz_swap(value_, other.value_);
+    }
+    ExactIntegerValue(const ExactIntegerValue&) = delete;
+    ExactIntegerValue& operator=(const ExactIntegerValue&) = delete;
+    ExactIntegerValue& operator=(ExactIntegerValue&&) = delete;
+
+    fmpz* get() noexcept { return value_; }
+    const fmpz* get() const noexcept { return value_; }
+
+private:
+    fmpz_t value_;
+};
+
 // An exact rational held as FLINT integers.
 class ExactRational {
 public:

@@ -14,17 +14,6 @@ namespace {
 
 constexpr double noise_magnification_digits_per_term = 1.4;
 
-// The digits a value's text carries: at least `least`, and as many as the
-// error estimate says are right (plus three), up to what the precision holds.
-std::size_t text_length(const PointResult& result, std::size_t least, Bits bits) {
-    const double held = static_cast<double>(bits) * std::log10(2.0);
-    double right = std::log10(std::fabs(result.value) / result.error) + 3.0;
-    if (!(right > 0)) {
-        right = 0;  // NaN or nothing right: the least is all there is
-    }
-    return static_cast<std::size_t>(std::max<double>(static_cast<double>(least), std::min(right, held)));
-}
-
 }  // namespace
 
 GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
@@ -64,15 +53,22 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
 
 PointResult GwrPointSolver::solve(double t, const double* parameters, std::string* text,
                                   std::size_t text_digits) {
+    return solve_levels(0, levels_.size(), t, parameters, text, text_digits);
+}
+
+PointResult GwrPointSolver::solve_levels(std::size_t first, std::size_t end, double t,
+                                         const double* parameters, std::string* text,
+                                         std::size_t text_digits) {
     PointResult result;
     Level* used = nullptr;
-    for (Level& level : levels_) {
-        used = &level;
-        result = solve_at(level, t, parameters);
+    for (std::size_t l = first; l < end; ++l) {
+        used = &levels_[l];
+        result = solve_at(*used, t, parameters);
         if (!(result.error > tolerance_ * std::fabs(result.value))) {
             break;  // met, or NaN: more terms cannot help a NaN
         }
     }
+    result.method = static_cast<std::uint8_t>(Method::gwr);
     if (text != nullptr) {
         *text = decimal_text(used->work->rho.latest_estimate(),
                              text_length(result, text_digits, used->tables->level().bits));

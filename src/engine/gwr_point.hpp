@@ -11,18 +11,25 @@
 #include "engine/expression_sampler.hpp"
 #include "engine/gwr_plan.hpp"
 #include "engine/point_result.hpp"
+#include "engine/point_solver.hpp"
 #include "gwr/gwr_invert_at.hpp"
 
-class GwrPointSolver {
+class GwrPointSolver final : public PointSolver {
 public:
     // levels: the job's shared tables (borrowed, outliving the solver).
     GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                    std::uint32_t digits);
 
-    // f(t) and its error estimate for t > 0; with `text`, also the value's
-    // decimal digits (text_digits of them).
     PointResult solve(double t, const double* parameters, std::string* text,
-                      std::size_t text_digits);
+                      std::size_t text_digits) override;
+
+    // Only the levels from `first` on, as solve() does with all of them:
+    // for the automatic choice, which tries the first level alone before a
+    // contour method and the rest after it.
+    PointResult solve_levels(std::size_t first, std::size_t end, double t,
+                             const double* parameters, std::string* text,
+                             std::size_t text_digits);
+    std::size_t level_count() const noexcept { return levels_.size(); }
 
 private:
     struct Level {

@@ -15,6 +15,7 @@
 
 #include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
+#include "engine/point_solver.hpp"
 
 namespace {
 

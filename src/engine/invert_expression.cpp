@@ -5,7 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "engine/auto_point.hpp"
+#include "engine/contour_point.hpp"
 #include "engine/gwr_point.hpp"
+#include "engine/stehfest_point.hpp"
 #include "engine/initial_value.hpp"
 #include "failure/memory_budget.hpp"
 
@@ -27,13 +30,15 @@ std::uint64_t times(std::uint64_t x, std::uint64_t y) {
 // rho columns, estimates, scalars) and the evaluator's registers, which may
 // be raised to largest_evaluation_bits.
 void require_job_memory(const std::vector<GwrLevel>& levels, const Program& program,
-                        unsigned workers) {
+                        unsigned workers, bool tables) {
     std::uint64_t shared = 0;
     std::uint64_t per_thread = 0;
     Bits bits = 0;
     for (const GwrLevel& level : levels) {
         const std::uint64_t m = level.m;
-        shared = plus(shared, plus(times(m, plus(m, 3)) / 2, plus(times(3, m), 1)));
+        if (tables) {
+            shared = plus(shared, plus(times(m, plus(m, 3)) / 2, plus(times(3, m), 1)));
+        }
         per_thread = plus(per_thread, plus(times(5, m), 12));
         bits = std::max(bits, level.bits);
     }
@@ -49,12 +54,31 @@ void require_job_memory(const std::vector<GwrLevel>& levels, const Program& prog
                        "the inversion at this precision");
 }
 
+std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
+                                         const std::deque<GwrLevelTables>& levels) {
+    switch (request.method) {
+        case Method::talbot:
+            return std::make_unique<ContourPointSolver>(request.program, fixed_talbot_rule(),
+                                                        Method::talbot, request.digits, request.m);
+        case Method::euler:
+            return std::make_unique<ContourPointSolver>(request.program, euler_rule(),
+                                                        Method::euler, request.digits, request.m);
+        case Method::stehfest:
+            return std::make_unique<StehfestPointSolver>(request.program, request.digits, request.m);
+        case Method::automatic:
+            return std::make_unique<AutoPointSolver>(request.program, levels, request.digits);
+        case Method::gwr:
+            break;
+    }
+    return std::make_unique<GwrPointSolver>(request.program, levels, request.digits);
+}
+
 class InvertTask final : public WorkerTask {
 public:
     InvertTask(const InvertRequest& request, const std::deque<GwrLevelTables>& levels,
                const PointInputs& inputs, const PointOutputs& outputs)
         : request_(request), inputs_(inputs), outputs_(outputs),
-          solver_(request.program, levels, request.digits), first_bits_(levels.front().level().bits) {}
+          solver_(make_solver(request, levels)), first_bits_(levels.front().level().bits) {}
 
     void run(std::size_t i) override {
         const double t = inputs_.t[i];
@@ -68,18 +92,20 @@ public:
             }
             result = initial_value(*initial_, parameters, request_.digits, text,
                                    outputs_.text_digits);
+            result.method = static_cast<std::uint8_t>(Method::initial_value);
         } else {
-            result = solver_.solve(t, parameters, text, outputs_.text_digits);
+            result = solver_->solve(t, parameters, text, outputs_.text_digits);
         }
         outputs_.value[i] = result.value;
         outputs_.error[i] = result.error;
+        outputs_.method[i] = result.method;
     }
 
 private:
     const InvertRequest& request_;
     const PointInputs& inputs_;
     const PointOutputs& outputs_;
-    GwrPointSolver solver_;
+    std::unique_ptr<PointSolver> solver_;
     Bits first_bits_;
     std::optional<AccurateEvaluator> initial_;
 };
@@ -91,7 +117,10 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     const std::vector<GwrLevel> plan = gwr_levels(request.digits, request.m);
     const unsigned workers = static_cast<unsigned>(
         std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
-    require_job_memory(plan, request.program, workers);
+    // Only the Gaver methods build tables; the contour methods' values are
+    // the evaluators' registers and the samples of one level at a time.
+    const bool tables = request.method == Method::gwr || request.method == Method::automatic;
+    require_job_memory(plan, request.program, workers, tables);
     std::deque<GwrLevelTables> levels;  // not movable: a deque never moves its elements
     for (const GwrLevel& level : plan) {
         levels.emplace_back(level);

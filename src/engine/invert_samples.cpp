@@ -7,6 +7,7 @@
 
 #include "engine/gwr_estimate.hpp"
 #include "engine/gwr_plan.hpp"
+#include "engine/point_solver.hpp"
 #include "engine/row_samplers.hpp"
 #include "failure/memory_budget.hpp"
 #include "gwr/gwr_invert_at.hpp"
@@ -54,6 +55,9 @@ public:
         }
         outputs_.value[i] = best.value;
         outputs_.error[i] = std::isnan(best.value) ? best.value : best.error;
+        if (outputs_.method != nullptr) {
+            outputs_.method[i] = static_cast<std::uint8_t>(Method::gwr);
+        }
     }
 
 private:

@@ -9,7 +9,8 @@
 
 struct PointResult {
     double value = 0.0;
-    double error = 0.0;  // estimated absolute error of value
+    double error = 0.0;       // estimated absolute error of value
+    std::uint8_t method = 0;  // the Method that produced it
 };
 
 // Where a job writes its results: one entry per point, each written by the
@@ -17,6 +18,7 @@ struct PointResult {
 struct PointOutputs {
     double* value;
     double* error;
+    std::uint8_t* method;  // the Method of each point
     std::string* text;  // decimal digits of the full-precision value, or null when not wanted
     std::size_t text_digits;
 };

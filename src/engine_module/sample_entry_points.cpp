@@ -84,7 +84,7 @@ Result<OwnedRef> invert_double_samples_body(PyObject* args, PyObject* kwargs) {
         return std::unexpected(std::move(terms.error()));
     }
     const DoubleSampleJob job{t->data(), samples->data(), count, width, std::move(*terms), workers};
-    const PointOutputs outputs{values->data(), errors->data(), nullptr, 0};
+    const PointOutputs outputs{values->data(), errors->data(), nullptr, nullptr, 0};
     {
         JobControl control;
         GilRelease released;

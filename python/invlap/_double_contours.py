@@ -1,0 +1,183 @@
+"""Contour rules for callables that take complex s and return complex doubles.
+
+Every rule here writes f(t) as a weighted sum of F at complex nodes and returns, with
+each value, an estimate of its error: the spread between the rule with N and with
+fewer nodes (the truncation) plus three times the doubles' rounding as the sum
+magnifies it (eps times the sum of the terms' magnitudes).
+
+* ``talbot``: the Talbot contour with the parameters of Trefethen, Weideman & Schmelzer
+  (2006, "Talbot quadratures and rational approximations", BIT 46), one contour per
+  t: about 10^(-0.59 N) from N nodes, with rounding magnified only ~10^(0.074 N), the
+  better-conditioned choice for doubles than the fixed Talbot of the multi-precision
+  engine (magnification 10^(0.17 N)).
+* ``hyperbola``: the hyperbolic contour of Weideman & Trefethen (2007, "Parabolic and
+  hyperbolic contours for computing the Bromwich integral", Math. Comp. 76) for a
+  window [t0, 10 t0]: one set of nodes serves every t of the window, so a vectorized
+  F is called once per window. Its parameters balance, as in that paper, the
+  quadrature errors from both sides of the strip of analyticity and the truncation,
+  for singularities on the negative real axis (branch cuts of diffusion problems).
+  Singularities off that axis (poles at +-i omega: oscillating f) may lie outside
+  the contour at late t; the two-contour spread then shows it.
+* ``euler``: the Bromwich line with Euler summation (Abate & Whitt 2006), which
+  encloses every singularity left of Re s = M ln(10)/(3t); about 10 digits in doubles.
+"""
+
+import math
+
+import numpy as np
+
+EPS = np.finfo(float).eps
+ROUNDING_SAFETY = 3.0
+SPREAD_SAFETY = 2.0
+
+# Trefethen, Weideman & Schmelzer (2006), section 4: the optimized cotangent contour
+# z(theta) = N/t (-sigma + mu theta cot(alpha theta) + i nu theta).
+TWS_SIGMA, TWS_MU, TWS_ALPHA, TWS_NU = 0.6122, 0.5017, 0.6407, 0.2645
+TALBOT_NODES = 28      # about 14 digits of truncation error...
+TALBOT_COARSE = 22     # ...checked against 22 nodes
+HYPERBOLA_NODES = 34   # 10^(-0.44 N) over a window of ratio 10
+HYPERBOLA_COARSE = 28
+HYPERBOLA_WINDOW = 10.0
+EULER_M = 15
+EULER_COARSE_M = 13
+
+
+def _estimate(fine, coarse, magnitude):
+    return SPREAD_SAFETY * np.abs(fine - coarse) + ROUNDING_SAFETY * EPS * magnitude
+
+
+def talbot_nodes(n):
+    """The contour for t = 1: nodes c, derivatives dc (upper half, midpoints)."""
+    theta = (np.arange(n // 2) + 0.5) * (2 * np.pi / n)
+    c = n * (-TWS_SIGMA + TWS_MU * theta / np.tan(TWS_ALPHA * theta) + 1j * TWS_NU * theta)
+    dc = n * (TWS_MU / np.tan(TWS_ALPHA * theta)
+              - TWS_MU * TWS_ALPHA * theta / np.sin(TWS_ALPHA * theta) ** 2 + 1j * TWS_NU)
+    return c, dc
+
+
+def talbot_rule(sample, t, n):
+    """f at each t (1-D) with n nodes; sample(z) gives F at an (len(t), k) array z."""
+    c, dc = talbot_nodes(n)
+    z = c[None, :] / t[:, None]
+    terms = np.exp(c)[None, :] * sample(z) * dc[None, :] / t[:, None]
+    return (2.0 / n) * np.imag(terms.sum(axis=1)), (2.0 / n) * np.abs(terms).sum(axis=1)
+
+
+def talbot(sample, t):
+    fine, magnitude = talbot_rule(sample, t, TALBOT_NODES)
+    coarse, _ = talbot_rule(sample, t, TALBOT_COARSE)
+    return fine, _estimate(fine, coarse, magnitude)
+
+
+def _hyperbola_parameters(ratio):
+    """(alpha, N h, mu t0 / N) for a window of t1 / t0 = ratio.
+
+    Maximizes the rate A/N at which the three errors fall together (Weideman &
+    Trefethen's balance): exp(-2 pi (pi/2 - alpha) / h) from the upper edge of the
+    strip, exp(mu t1 (1 - sin(alpha - r)) - 2 pi r / h) from the lower edge, and
+    exp(mu t0 (1 - sin(alpha) cosh(N h))) from the truncation. Setting all three to
+    exp(-A) leaves two free parameters, alpha and r, searched on a grid.
+    """
+    best = None
+    for alpha in np.linspace(0.80, 1.55, 151):
+        r = np.linspace(np.pi / 2 - alpha, alpha, 152)[1:-1]
+        q = r / (np.pi / 2 - alpha) - 1
+        nh = np.arccosh((1 + ratio * (1 - np.sin(alpha - r)) / q) / np.sin(alpha))
+        rate = 2 * np.pi * (np.pi / 2 - alpha) / nh
+        i = int(np.argmax(rate))
+        if best is None or rate[i] > best[0]:
+            best = (rate[i], alpha, nh[i])
+    rate, alpha, nh = best
+    return alpha, nh, rate / (np.sin(alpha) * np.cosh(nh) - 1)
+
+
+_PARAMETERS = _hyperbola_parameters(HYPERBOLA_WINDOW)
+
+
+def hyperbola_window_rule(sample, t, n):
+    """f at every t of one window [min t, 10 min t] from n nodes shared by all.
+
+    sample(z) is called with one row of nodes, shape (1, n): every point of the window
+    shares F's parameters.
+    """
+    alpha, nh, mu_t0 = _PARAMETERS
+    h = nh / n
+    mu = mu_t0 * n / t.min()
+    u = (np.arange(n) + 0.5) * h
+    z = mu * (1 + np.sin(1j * u - alpha))
+    dz = 1j * mu * np.cos(1j * u - alpha)
+    weighted = sample(z[None, :])[0] * dz
+    terms = np.exp(np.outer(t, z)) * weighted[None, :]
+    return (h / np.pi) * np.imag(terms.sum(axis=1)), (h / np.pi) * np.abs(terms).sum(axis=1)
+
+
+def hyperbola(sample, t):
+    """f at every t, window by window: windows [t0, 10 t0] from the smallest t up.
+
+    Every t shares F's parameters (the caller groups the points by them).
+    """
+    value = np.empty(t.size)
+    error = np.empty(t.size)
+    order = np.argsort(t)
+    start = 0
+    while start < t.size:
+        t0 = t[order[start]]
+        stop = int(np.searchsorted(t[order], HYPERBOLA_WINDOW * t0, side="right"))
+        window = order[start:stop]
+        fine, magnitude = hyperbola_window_rule(sample, t[window], HYPERBOLA_NODES)
+        coarse, _ = hyperbola_window_rule(sample, t[window], HYPERBOLA_COARSE)
+        value[window] = fine
+        error[window] = _estimate(fine, coarse, magnitude)
+        start = stop
+    return value, error
+
+
+def _euler_weights(m):
+    xi = [0.5] + [1.0] * m + [0.0] * m
+    xi[2 * m] = 2.0 ** -m
+    for k in range(1, m):
+        xi[2 * m - k] = xi[2 * m - k + 1] + 2.0 ** -m * math.comb(m, k)
+    return np.array([(-1) ** k * xi[k] for k in range(2 * m + 1)])
+
+
+def euler_rule(sample, t, m):
+    eta = _euler_weights(m)
+    beta = m * math.log(10) / 3 + 1j * np.pi * np.arange(2 * m + 1)
+    values = np.real(sample(beta[None, :] / t[:, None]))
+    scale = 10 ** (m / 3) / t
+    return scale * (values @ eta), scale * (np.abs(values) @ np.abs(eta))
+
+
+def euler(sample, t):
+    fine, magnitude = euler_rule(sample, t, EULER_M)
+    coarse, _ = euler_rule(sample, t, EULER_COARSE_M)
+    return fine, _estimate(fine, coarse, magnitude)
+
+
+def stehfest_weights(m):
+    """V_k, k = 1 ... 2m, of the Gaver-Stehfest rule (Stehfest 1970), exactly, as floats."""
+    from fractions import Fraction
+    weights = []
+    for k in range(1, 2 * m + 1):
+        total = Fraction(0)
+        for j in range((k + 1) // 2, min(k, m) + 1):
+            total += Fraction(j ** m * math.factorial(2 * j),
+                              math.factorial(m - j) * math.factorial(j) * math.factorial(j - 1)
+                              * math.factorial(k - j) * math.factorial(2 * j - k))
+        weights.append(float((-1) ** (m + k) * total))
+    return np.array(weights)
+
+
+def stehfest(samples, t, m):
+    """Gaver-Stehfest from real samples F(k ln2 / t), k = 1 ... >= 2m (rows per t),
+    checked against the rule with 2m - 2 terms on the same samples."""
+    a = math.log(2.0) / t
+    fine_weights = stehfest_weights(m)
+    coarse_weights = stehfest_weights(m - 1)
+    fine = a * (samples[:, :2 * m] @ fine_weights)
+    coarse = a * (samples[:, :2 * m - 2] @ coarse_weights)
+    magnitude = a * (np.abs(samples[:, :2 * m]) @ np.abs(fine_weights))
+    return fine, _estimate(fine, coarse, magnitude)
+
+
+CONTOUR_RULES = {"talbot": talbot, "hyperbola": hyperbola, "euler": euler}

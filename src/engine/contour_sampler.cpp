@@ -1,0 +1,83 @@
+#include "engine/contour_sampler.hpp"
+
+namespace {
+
+// As for real samples (accurate_evaluator.cpp): guard bits, then raises by
+// the shortfall plus a margin, a few at most, under a cap.
+constexpr slong guard_bits = 8;
+constexpr slong raise_margin_bits = 32;
+constexpr int max_raises = 4;
+slong precision_cap(Bits bits) { return 8 * static_cast<slong>(bits) + 512; }
+
+// A choice at least this ambiguous (the nearer branch more than half as far
+// as the other) is not trusted: the nodes are too far apart there, and the
+// walk takes intermediate steps. Ten halvings bound the extra evaluations.
+constexpr double trusted_ambiguity = 0.5;
+constexpr int max_refinements = 10;
+
+}  // namespace
+
+ContourSampler::ContourSampler(const Program& program, Bits bits)
+    : evaluator_(program), tracker_(program), bits_(bits) {}
+
+void ContourSampler::start(const double* parameters) {
+    parameters_ = parameters;
+    tracker_.restart();
+    started_ = false;
+}
+
+acb_srcptr ContourSampler::evaluate(const Contour& contour, arb_srcptr p, acb_srcptr s,
+                                    slong& accuracy, double& ambiguity) {
+    const slong wanted = static_cast<slong>(bits_);
+    slong prec = wanted + guard_bits;
+    if (s != nullptr) {
+        acb_set(point_.get(), s);
+    } else {
+        contour.point(point_.get(), p, prec);
+    }
+    acb_srcptr value = evaluator_.evaluate(point_.get(), parameters_, prec, tracker_, ambiguity);
+    accuracy = acb_rel_accuracy_bits(value);
+    for (int raise = 0; raise < max_raises && accuracy < wanted; ++raise) {
+        prec += (accuracy > 0 ? wanted - accuracy : wanted) + raise_margin_bits;
+        if (prec > precision_cap(bits_)) {
+            break;
+        }
+        // The node again at the raised precision: the one handed in was made
+        // at the working precision only.
+        contour.point(point_.get(), p, prec);
+        value = evaluator_.evaluate(point_.get(), parameters_, prec, tracker_, ambiguity);
+        accuracy = acb_rel_accuracy_bits(value);
+    }
+    return value;
+}
+
+acb_srcptr ContourSampler::advance(const Contour& contour, arb_srcptr from, arb_srcptr to,
+                                   acb_srcptr s, int depth, slong& accuracy) {
+    double ambiguity = 0;
+    acb_srcptr value = evaluate(contour, to, s, accuracy, ambiguity);
+    if (ambiguity > trusted_ambiguity && depth < max_refinements) {
+        ArbValue middle;
+        arb_add(middle.get(), from, to, static_cast<slong>(bits_) + guard_bits);
+        arb_mul_2exp_si(middle.get(), middle.get(), -1);
+        advance(contour, from, middle.get(), nullptr, depth + 1, accuracy);
+        value = advance(contour, middle.get(), to, s, depth + 1, accuracy);
+        return value;
+    }
+    evaluator_.commit(tracker_);
+    return value;
+}
+
+acb_srcptr ContourSampler::next(const Contour& contour, arb_srcptr p, acb_srcptr s,
+                                slong& accuracy) {
+    acb_srcptr value = nullptr;
+    if (!started_) {
+        double ambiguity = 0;
+        value = evaluate(contour, p, s, accuracy, ambiguity);
+        evaluator_.commit(tracker_);
+        started_ = true;
+    } else {
+        value = advance(contour, last_.get(), p, s, 0, accuracy);
+    }
+    arb_set(last_.get(), p);
+    return value;
+}

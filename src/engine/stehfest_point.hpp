@@ -1,0 +1,37 @@
+#pragma once
+// f(t) of a compiled expression at one point by the Gaver-Stehfest method at
+// the working precision. No Python header.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/expression_sampler.hpp"
+#include "engine/gwr_plan.hpp"
+#include "engine/point_solver.hpp"
+
+class StehfestPointSolver final : public PointSolver {
+public:
+    // given_m: half the number of terms as the caller gave it, or 0 to choose.
+    StehfestPointSolver(const Program& program, std::uint32_t digits, std::uint64_t given_m);
+
+    PointResult solve(double t, const double* parameters, std::string* text,
+                      std::size_t text_digits) override;
+
+private:
+    struct Level {
+        GwrLevel plan;
+        std::optional<ExpressionSampler> sampler;  // the rest made on first use too
+        ValueVector samples;
+        ValueVector weights;        // V_k for 2m terms
+        ValueVector lower_weights;  // V_k for 2(m - 1) terms, for the estimate
+        std::optional<WorkingValue> ln2;
+    };
+    void prepare(Level& level);
+    PointResult solve_at(Level& level, double t, const double* parameters, std::string* text,
+                         std::size_t text_digits);
+
+    const Program& program_;
+    double tolerance_;
+    std::vector<Level> levels_;
+};
