@@ -9,7 +9,7 @@ import math
 import numpy as np
 
 from invlap import _engine
-from invlap._double_contours import CONTOUR_RULES, hyperbola, stehfest, talbot
+from invlap._double_contours import enclosure_checked, euler, hyperbola, stehfest, talbot
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -38,12 +38,8 @@ def invert_callable(F, points, options, precision, vectorized, progress):
         if method == "auto":
             complex_capable = accepts_complex(F, points, positive[0], vectorized)
             method = ("hyperbola" if vectorized else "talbot") if complex_capable else "gwr"
-        v, e = _invert_double(F, points, positive, method, options, vectorized, progress)
-        if options.method == "auto" and method == "hyperbola":
-            v, e, methods = _retry_missed(F, points, positive, v, e, methods, options,
-                                          vectorized)
-        value[positive], error[positive] = v, e
-        methods[positive] = np.where(methods[positive] == "retried", "talbot", method)
+        v, e, names = _invert_double(F, points, positive, method, options, vectorized, progress)
+        value[positive], error[positive], methods[positive] = v, e, names
     for i in np.flatnonzero(points.t == 0):
         value[i], error[i] = _double_initial_value(F, points, i, vectorized, options.digits)
         methods[i] = "initial value"
@@ -89,44 +85,48 @@ def _complex_sampler(F, points, rows, vectorized):
 
 
 def _invert_double(F, points, rows, method, options, vectorized, progress):
+    """(values, errors, method names) at the points `rows` (all t > 0)."""
     t = points.t[rows]
+    names = np.full(rows.size, method, dtype=object)
     if method in ("gwr", "stehfest"):
         terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
         width = 2 * max(terms)
         s = np.arange(1, width + 1) * (LN2 / t)[:, None]
         samples = _double_samples(F, s, points.parameters[rows], points.names, vectorized)
         if method == "stehfest":
-            return stehfest(samples, t, terms[0])
+            return (*stehfest(samples, t, terms[0]), names)
         v = np.empty(t.size)
         e = np.empty(t.size)
         _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
                                       workers=options.workers, progress=progress)
-        return v, e
-    if method == "hyperbola":
-        # Nodes are shared by the points of a window, which must share F's parameters.
-        v = np.empty(t.size)
-        e = np.empty(t.size)
-        _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
-        for g in range(group.max() + 1):
-            members = np.flatnonzero(group.ravel() == g)
-            sample = _complex_sampler(F, points, rows[members], vectorized)
-            v[members], e[members] = hyperbola(sample, t[members])
-        return v, e
-    return CONTOUR_RULES[method](_complex_sampler(F, points, rows, vectorized), t)
+        return v, e, names
+    sample = _complex_sampler(F, points, rows, vectorized)
+    if method == "euler":
+        return (*euler(sample, t), names)
+    v, e = _hyperbola_by_parameters(F, points, rows, vectorized) if method == "hyperbola" \
+        else talbot(sample, t)
+    v, e, line, line_error = enclosure_checked(v, e, sample, t)
+    if options.method == "auto":
+        # The line's value where it is the better estimated of the two.
+        better = line_error < e
+        v, e = np.where(better, line, v), np.where(better, line_error, e)
+        names[better] = "euler"
+    return v, e, names
 
 
-def _retry_missed(F, points, rows, value, error, methods, options, vectorized):
-    """Talbot, one contour per t, where the shared hyperbola missed the tolerance
-    (an oscillating f at late t, say); each point keeps the better estimate."""
-    missed = ~(error <= 10.0 ** -options.digits * np.abs(value))
-    if missed.any():
-        again = rows[missed]
-        v, e = talbot(_complex_sampler(F, points, again, vectorized), points.t[again])
-        better = e < error[missed]
-        value[np.flatnonzero(missed)[better]] = v[better]
-        error[np.flatnonzero(missed)[better]] = e[better]
-        methods[again[better]] = "retried"
-    return value, error, methods
+def _hyperbola_by_parameters(F, points, rows, vectorized):
+    """The hyperbola's nodes are shared by the points of a window, which must share
+    F's parameters: one group of windows per distinct parameter set."""
+    t = points.t[rows]
+    v = np.empty(t.size)
+    e = np.empty(t.size)
+    _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
+    group = group.ravel()
+    for g in range(group.max() + 1):
+        members = np.flatnonzero(group == g)
+        v[members], e[members] = hyperbola(_complex_sampler(F, points, rows[members], vectorized),
+                                           t[members])
+    return v, e
 
 
 def _double_samples(F, s, parameters, names, vectorized):

@@ -14,9 +14,11 @@
 
 namespace {
 
-// The rounding estimate is one draw of a random nudge; three times it covers
-// the actual rounding, which is another such draw, most of the time.
+// The rounding estimate is the larger of two draws of a random nudge of the
+// samples; three times it covers the actual rounding, which is another such
+// draw: one draw alone fell short of it at about one point in fifteen.
 constexpr double rounding_safety = 3.0;
+constexpr std::uint64_t nudge_draws = 2;
 
 struct TermLevel {
     GwrLevel level;
@@ -45,9 +47,13 @@ public:
             gwr_invert_at(levels_[l].tables, plain, job_.t[i], work);
             const double value = to_double(work.rho.latest_estimate());
             const double truncation = gwr_spread_error(work.rho, scratch_[l]);
-            DoubleRowSampler nudged(row, i + 1);
-            gwr_invert_at(levels_[l].tables, nudged, job_.t[i], work);
-            const double rounding = std::fabs(to_double(work.rho.latest_estimate()) - value);
+            double rounding = 0;
+            for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
+                DoubleRowSampler nudged(row, nudge_draws * i + draw + 1);
+                gwr_invert_at(levels_[l].tables, nudged, job_.t[i], work);
+                rounding = std::max(rounding,
+                                    std::fabs(to_double(work.rho.latest_estimate()) - value));
+            }
             const double error = truncation + rounding_safety * rounding;
             if (error < best.error || (std::isnan(best.value) && !std::isnan(value))) {
                 best = PointResult{value, error};

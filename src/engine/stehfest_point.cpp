@@ -9,8 +9,9 @@
 // alternate and grow like the Gaver differences: it needs the same working
 // precision (2.4 m digits here) and, for smooth f, gives somewhat fewer
 // digits than GWR from the same samples. The estimate compares the sums with
-// 2m and 2m - 2 terms, both from the same samples: the spread follows the
-// error of the shorter one, which overstates the longer's.
+// 2m, 2m - 2 and 2m - 4 terms, all from the same samples: the spreads follow
+// the errors of the shorter ones, which overstate the longer's; the larger of
+// the two spreads is taken, since the convergence is not monotone.
 
 #include "engine/stehfest_point.hpp"
 
@@ -76,7 +77,7 @@ StehfestPointSolver::StehfestPointSolver(const Program& program, std::uint32_t d
                                          std::uint64_t given_m)
     : program_(program), tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
     for (const GwrLevel& plan : gwr_levels(digits, given_m)) {
-        levels_.push_back(Level{plan, std::nullopt, {}, {}, {}, std::nullopt});
+        levels_.push_back(Level{plan, std::nullopt, {}, {}, {}, {}, std::nullopt});
     }
 }
 
@@ -88,6 +89,7 @@ void StehfestPointSolver::prepare(Level& level) {
     }
     level.weights = stehfest_weights(level.plan.m, bits);
     level.lower_weights = stehfest_weights(level.plan.m - 1, bits);
+    level.lowest_weights = stehfest_weights(level.plan.m > 2 ? level.plan.m - 2 : 0, bits);
     level.ln2.emplace(bits);
     set_ui(*level.ln2, 2);
     log(*level.ln2, *level.ln2);
@@ -99,15 +101,20 @@ PointResult StehfestPointSolver::solve_at(Level& level, double t, const double* 
         prepare(level);
     }
     const Bits bits = level.plan.bits;
-    WorkingValue a(bits), value(bits), lower(bits), scratch(bits);
+    WorkingValue a(bits), value(bits), lower(bits), lowest(bits), scratch(bits);
     div_d(a, *level.ln2, t);
     level.sampler->set_parameters(parameters);
     level.sampler->sample(a, level.samples);
     stehfest_sum(value, a, level.weights, level.samples, level.samples.size(), scratch);
     stehfest_sum(lower, a, level.lower_weights, level.samples, level.lower_weights.size(),
                  scratch);
+    stehfest_sum(lowest, a, level.lowest_weights, level.samples, level.lowest_weights.size(),
+                 scratch);
     sub(scratch, value, lower);
-    PointResult result{to_double(value), spread_safety * std::fabs(to_double(scratch)),
+    double spread = std::fabs(to_double(scratch));
+    sub(scratch, lower, lowest);
+    spread = std::max(spread, std::fabs(to_double(scratch)));
+    PointResult result{to_double(value), spread_safety * spread,
                        static_cast<std::uint8_t>(Method::stehfest)};
     if (text != nullptr) {
         *text = decimal_text(value, text_length(result, text_digits, bits));

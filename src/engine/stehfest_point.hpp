@@ -24,7 +24,8 @@ private:
         std::optional<ExpressionSampler> sampler;  // the rest made on first use too
         ValueVector samples;
         ValueVector weights;        // V_k for 2m terms
-        ValueVector lower_weights;  // V_k for 2(m - 1) terms, for the estimate
+        ValueVector lower_weights;  // V_k for 2(m - 1) and 2(m - 2) terms, for the estimate
+        ValueVector lowest_weights;
         std::optional<WorkingValue> ln2;
     };
     void prepare(Level& level);
