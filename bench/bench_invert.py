@@ -1,6 +1,6 @@
 """Speed and honesty of invlap.invert, beside mpmath.invertlaplace in the same run.
 
-    python bench/bench_invert.py [--quick]
+    python bench/bench_invert.py [--quick] [--section NAME ...]
 
 Prints, against the goals:
   * microseconds per time point of 1/(s+1) at 15 and 30 digits on one worker, and
@@ -9,7 +9,13 @@ Prints, against the goals:
     K0(sqrt s) / (s sqrt(s) K1(sqrt s)) at 15 digits on two workers and on one, with
     mpmath's time extrapolated from 20 of the points;
   * the error estimate's honesty on the known pairs at 15 and 30 digits: the share of
-    points whose true error lies below the estimate, and the median overstatement.
+    points whose true error lies below the estimate, and the median overstatement;
+  * every method on the known pairs and the radial-flow transform at 15 digits: the
+    worst digits reached and microseconds per point, beside mpmath's methods;
+  * "auto" against GWR alone on the smooth pairs (goal: at most 10 % slower);
+  * vectorized NumPy callables on a 1000-point grid t in [1e-2, 1e2]: microseconds per
+    point all-in and digits (goal: <= 2 us at >= 13 digits).
+Sections: simple, radial, honesty, methods, auto, vectorized (all by default).
 Each time is the best of several rounds, so that a busy machine's interruptions drop
 out; ratios are taken within this one run. --quick skips mpmath.
 """
@@ -100,11 +106,98 @@ def honesty_section():
               f"{sum(covered) / len(covered):.3f} covered, median {statistics.median(ratios):.1f}x")
 
 
+def digits_of(values, exact, times, digits):
+    """The fewest correct digits over the points, relative to max(|f|, 1e-30)."""
+    worst = float("inf")
+    with mpmath.workdps(2 * digits + 20):
+        for v, t in zip(values, times):
+            x = exact(mpmath.mpf(t))
+            err = abs(mpmath.mpf(v) - x)
+            worst = min(worst, 99.0 if err == 0 else
+                        float(-mpmath.log10(err / max(abs(x), mpmath.mpf(10) ** -30))))
+    return worst
+
+
+def methods_section(quick):
+    print("\nevery method at 15 digits: worst digits / microseconds per point, one worker")
+    cases = [(e, f, times_for(largest)) for e, f, largest in PAIRS]
+    names = ["gwr", "stehfest", "talbot", "euler", "auto"]
+    header = f"{'F(s)':>24}" + "".join(f" {n:>14}" for n in names)
+    if not quick:
+        header += "".join(f" {'mp ' + n:>14}" for n in ("talbot", "dehoog", "cohen"))
+    print(header)
+    mp_names = {"1/(s+1)": lambda s: 1 / (s + 1), "1/s**2": lambda s: 1 / s ** 2,
+                "1/sqrt(s)": lambda s: 1 / mpmath.sqrt(s),
+                "exp(-sqrt(s))/s": lambda s: mpmath.exp(-mpmath.sqrt(s)) / s,
+                "log(s)/s": lambda s: mpmath.log(s) / s, "1/(s*(s+1))": lambda s: 1 / (s * (s + 1)),
+                "1/(s**2+1)": lambda s: 1 / (s ** 2 + 1),
+                "besselk(0, sqrt(s))/s": lambda s: mpmath.besselk(0, mpmath.sqrt(s)) / s}
+    for expression, exact, times in cases:
+        line = f"{expression:>24}"
+        for method in names:
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", invlap.AccuracyWarning)
+                values = invlap.invert(expression, times, method=method, output="mpmath",
+                                       workers=1)
+                elapsed = best_of(3, lambda: invlap.invert(expression, times, method=method,
+                                                           workers=1))
+            line += f" {digits_of(values, exact, times, 15):5.1f} /{elapsed / len(times) * 1e6:6.0f}"
+        if not quick:
+            F = mp_names[expression]
+            for method in ("talbot", "dehoog", "cohen"):
+                with mpmath.workdps(15):
+                    values = [mpmath.invertlaplace(F, t, method=method) for t in times]
+                per = mpmath_per_point(F, times, 15, method)
+                line += f" {digits_of(values, exact, times, 15):5.1f} /{per * 1e6:6.0f}"
+        print(line)
+
+
+def auto_section():
+    print("\nauto against gwr alone on the smooth pairs, 15 digits (goal: ratio <= 1.10)")
+    for expression, _, largest in PAIRS[:6]:
+        times = np.linspace(0.1, largest, 60)
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", invlap.AccuracyWarning)
+            gwr = best_of(5, lambda: invlap.invert(expression, times, method="gwr", workers=1))
+            auto = best_of(5, lambda: invlap.invert(expression, times, method="auto", workers=1))
+        print(f"  {expression:>16}: gwr {gwr / times.size * 1e6:7.1f} us, auto "
+              f"{auto / times.size * 1e6:7.1f} us per point, ratio {auto / gwr:5.2f}")
+
+
+def vectorized_section():
+    from scipy.special import erfc
+    print("\nvectorized NumPy callables, 1000-point grid t in [1e-2, 1e2], doubles "
+          "(goal: <= 2 us per point at >= 13 digits)")
+    t = np.geomspace(1e-2, 1e2, 1000)
+    for name, F, f in [
+            ("1/(s+1)", lambda s: 1 / (s + 1), lambda t: np.exp(-t)),
+            ("1/sqrt(s)", lambda s: 1 / np.sqrt(s), lambda t: 1 / np.sqrt(np.pi * t)),
+            ("exp(-sqrt(s))/s", lambda s: np.exp(-np.sqrt(s)) / s,
+             lambda t: erfc(1 / (2 * np.sqrt(t)))),
+            ("log(s)/s", lambda s: np.log(s) / s, lambda t: -np.euler_gamma - np.log(t))]:
+        for method in ("hyperbola", "talbot"):
+            with warnings.catch_warnings():
+                warnings.simplefilter("ignore", invlap.AccuracyWarning)
+                elapsed = best_of(5, lambda: invlap.invert(F, t, method=method, vectorized=True))
+                values = invlap.invert(F, t, method=method, vectorized=True)
+            error = np.abs(values - f(t)) / np.maximum(np.abs(f(t)), 1)
+            print(f"  {name:>16} {method:>9}: {elapsed / t.size * 1e6:6.2f} us per point, "
+                  f"{-np.log10(error.max()):5.1f} digits (of max(|f|, 1))")
+
+
+SECTIONS = {"simple": simple_section, "radial": radial_section, "honesty": honesty_section,
+            "methods": methods_section, "auto": auto_section, "vectorized": vectorized_section}
+
+
 def main():
     quick = "--quick" in sys.argv
-    simple_section(quick)
-    radial_section(quick)
-    honesty_section()
+    chosen = [a for a in sys.argv[1:] if a in SECTIONS] or list(SECTIONS)
+    for name in chosen:
+        section = SECTIONS[name]
+        if name in ("simple", "radial", "methods"):
+            section(quick)
+        else:
+            section()
 
 
 if __name__ == "__main__":

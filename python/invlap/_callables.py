@@ -9,7 +9,7 @@ import math
 import numpy as np
 
 from invlap import _engine
-from invlap._double_contours import enclosure_checked, euler, hyperbola, stehfest, talbot
+from invlap._double_contours import euler, hyperbola, stehfest, talbot
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -70,15 +70,16 @@ def _keywords(points, rows, vectorized):
 
 
 def _complex_sampler(F, points, rows, vectorized):
-    """sample(z): F at complex nodes z, shape (len(rows), k) or (1, k), with the rows'
-    parameters (those of row 0 for a single row of nodes)."""
-    def sample(z):
+    """sample(z, which): F at the complex nodes z, one row of nodes per point, with
+    the parameters of points rows[which]."""
+    def sample(z, which):
+        chosen = rows[np.asarray(which)]
         if vectorized:
-            keywords = _keywords(points, rows if z.shape[0] == len(rows) else rows[:1], True)
+            keywords = _keywords(points, chosen, True)
             return np.broadcast_to(np.asarray(F(z, **keywords), dtype=complex), z.shape)
         out = np.empty(z.shape, dtype=complex)
         for r in range(z.shape[0]):
-            keywords = _keywords(points, [rows[r] if z.shape[0] == len(rows) else rows[0]], False)
+            keywords = _keywords(points, [chosen[r]], False)
             out[r] = [complex(F(complex(x), **keywords)) for x in z[r].tolist()]
         return out
     return sample
@@ -101,32 +102,33 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
                                       workers=options.workers, progress=progress)
         return v, e, names
     sample = _complex_sampler(F, points, rows, vectorized)
+    which = np.arange(rows.size)
     if method == "euler":
-        return (*euler(sample, t), names)
-    v, e = _hyperbola_by_parameters(F, points, rows, vectorized) if method == "hyperbola" \
-        else talbot(sample, t)
-    v, e, line, line_error = enclosure_checked(v, e, sample, t)
+        return (*euler(sample, t, which), names)
+    if method == "hyperbola":
+        v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows)
+    else:
+        v, e, line, line_error = talbot(sample, t, which)
     if options.method == "auto":
-        # The line's value where it is the better estimated of the two.
+        # The line's value where it was computed and is the better estimated.
         better = line_error < e
         v, e = np.where(better, line, v), np.where(better, line_error, e)
         names[better] = "euler"
     return v, e, names
 
 
-def _hyperbola_by_parameters(F, points, rows, vectorized):
+def _hyperbola_by_parameters(sample, points, rows):
     """The hyperbola's nodes are shared by the points of a window, which must share
     F's parameters: one group of windows per distinct parameter set."""
     t = points.t[rows]
-    v = np.empty(t.size)
-    e = np.empty(t.size)
+    out = [np.empty(t.size) for _ in range(4)]
     _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
     group = group.ravel()
     for g in range(group.max() + 1):
         members = np.flatnonzero(group == g)
-        v[members], e[members] = hyperbola(_complex_sampler(F, points, rows[members], vectorized),
-                                           t[members])
-    return v, e
+        for array, part in zip(out, hyperbola(sample, t[members], members)):
+            array[members] = part
+    return out
 
 
 def _double_samples(F, s, parameters, names, vectorized):

@@ -55,18 +55,22 @@ def talbot_nodes(n):
     return c, dc
 
 
-def talbot_rule(sample, t, n):
-    """f at each t (1-D) with n nodes; sample(z) gives F at an (len(t), k) array z."""
+def talbot_rule(sample, t, which, n):
+    """f at each t (1-D) with n nodes; sample(z, which) gives F at the nodes z, one
+    row per point `which` (indices of the points whose parameters apply)."""
     c, dc = talbot_nodes(n)
     z = c[None, :] / t[:, None]
-    terms = np.exp(c)[None, :] * sample(z) * dc[None, :] / t[:, None]
+    terms = np.exp(c)[None, :] * sample(z, which) * dc[None, :] / t[:, None]
     return (2.0 / n) * np.imag(terms.sum(axis=1)), (2.0 / n) * np.abs(terms).sum(axis=1)
 
 
-def talbot(sample, t):
-    fine, magnitude = talbot_rule(sample, t, TALBOT_NODES)
-    coarse, _ = talbot_rule(sample, t, TALBOT_COARSE)
-    return fine, _estimate(fine, coarse, magnitude)
+def talbot(sample, t, which):
+    """(value, error, line value, line error) at each t: the contour's result checked
+    against the Bromwich line (see enclosure_checked)."""
+    fine, magnitude = talbot_rule(sample, t, which, TALBOT_NODES)
+    coarse, _ = talbot_rule(sample, t, which, TALBOT_COARSE)
+    return enclosure_checked(fine, _estimate(fine, coarse, magnitude), sample, t, which,
+                             shared=False)
 
 
 def _hyperbola_parameters(ratio):
@@ -94,10 +98,10 @@ def _hyperbola_parameters(ratio):
 _PARAMETERS = _hyperbola_parameters(HYPERBOLA_WINDOW)
 
 
-def hyperbola_window_rule(sample, t, n):
+def hyperbola_window_rule(sample, t, which, n):
     """f at every t of one window [min t, 10 min t] from n nodes shared by all.
 
-    sample(z) is called with one row of nodes, shape (1, n): every point of the window
+    sample(z, which[:1]) is called with one row of nodes: every point of the window
     shares F's parameters.
     """
     alpha, nh, mu_t0 = _PARAMETERS
@@ -106,30 +110,41 @@ def hyperbola_window_rule(sample, t, n):
     u = (np.arange(n) + 0.5) * h
     z = mu * (1 + np.sin(1j * u - alpha))
     dz = 1j * mu * np.cos(1j * u - alpha)
-    weighted = sample(z[None, :])[0] * dz
-    terms = np.exp(np.outer(t, z)) * weighted[None, :]
-    return (h / np.pi) * np.imag(terms.sum(axis=1)), (h / np.pi) * np.abs(terms).sum(axis=1)
+    weighted = sample(z[None, :], which[:1])[0] * dz
+    # Im sum_k e^(z_k t) c_k, with e^(z t) as e^(Re z t) (cos + i sin)(Im z t): real
+    # exponentials and sines cost a tenth of NumPy's complex exponential, which
+    # would otherwise dominate the whole inversion of a cheap F.
+    grow = np.exp(np.outer(t, z.real))
+    turn = np.outer(t, z.imag)
+    value = (grow * np.sin(turn)) @ weighted.real + (grow * np.cos(turn)) @ weighted.imag
+    magnitude = grow @ np.abs(weighted)
+    return (h / np.pi) * value, (h / np.pi) * magnitude
 
 
-def hyperbola(sample, t):
-    """f at every t, window by window: windows [t0, 10 t0] from the smallest t up.
-
-    Every t shares F's parameters (the caller groups the points by them).
+def hyperbola(sample, t, which):
+    """(value, error, line value, line error) at every t, window by window: windows
+    [t0, 10 t0] from the smallest t up, each checked against the Bromwich line (see
+    enclosure_checked). Every t shares F's parameters (the caller groups the points
+    by them).
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
+    line = np.empty(t.size)
+    line_error = np.empty(t.size)
     order = np.argsort(t)
     start = 0
     while start < t.size:
         t0 = t[order[start]]
         stop = int(np.searchsorted(t[order], HYPERBOLA_WINDOW * t0, side="right"))
         window = order[start:stop]
-        fine, magnitude = hyperbola_window_rule(sample, t[window], HYPERBOLA_NODES)
-        coarse, _ = hyperbola_window_rule(sample, t[window], HYPERBOLA_COARSE)
-        value[window] = fine
-        error[window] = _estimate(fine, coarse, magnitude)
+        fine, magnitude = hyperbola_window_rule(sample, t[window], which[window],
+                                                HYPERBOLA_NODES)
+        coarse, _ = hyperbola_window_rule(sample, t[window], which[window], HYPERBOLA_COARSE)
+        value[window], error[window], line[window], line_error[window] = enclosure_checked(
+            fine, _estimate(fine, coarse, magnitude), sample, t[window], which[window],
+            shared=True)
         start = stop
-    return value, error
+    return value, error, line, line_error
 
 
 def _euler_weights(m):
@@ -140,17 +155,17 @@ def _euler_weights(m):
     return np.array([(-1) ** k * xi[k] for k in range(2 * m + 1)])
 
 
-def euler_rule(sample, t, m):
+def euler_rule(sample, t, which, m):
     eta = _euler_weights(m)
     beta = m * math.log(10) / 3 + 1j * np.pi * np.arange(2 * m + 1)
-    values = np.real(sample(beta[None, :] / t[:, None]))
+    values = np.real(sample(beta[None, :] / t[:, None], which))
     scale = 10 ** (m / 3) / t
     return scale * (values @ eta), scale * (np.abs(values) @ np.abs(eta))
 
 
-def euler(sample, t):
-    fine, magnitude = euler_rule(sample, t, EULER_M)
-    coarse, _ = euler_rule(sample, t, EULER_COARSE_M)
+def euler(sample, t, which):
+    fine, magnitude = euler_rule(sample, t, which, EULER_M)
+    coarse, _ = euler_rule(sample, t, which, EULER_COARSE_M)
     return fine, _estimate(fine, coarse, magnitude)
 
 
@@ -179,21 +194,53 @@ def stehfest(samples, t, m):
     return sums[0], SPREAD_SAFETY * spread + ROUNDING_SAFETY * EPS * magnitude
 
 
-def enclosure_checked(value, error, sample, t):
+def enclosure_checked(value, error, sample, t, which, shared):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
     A deformed contour that passes to the right of a pole (+-i, at late t) misses its
     residue, and its two node counts agree on the wrong value. Euler's rule on the
     line has no such blind spot but less accuracy: where the two differ by more than
-    both estimates allow, the contour is wrong there, and its estimate becomes the
-    difference. Where they agree, the contour's own, smaller estimate stands.
+    the line's own error can explain, the contour is off by about the difference,
+    its estimate becomes at least that, and the line's value is kept beside it.
+
+    The check costs two rules' samples per t, so it is made where it can fail first
+    and spread from there. A contour that misses a pole misses it for every later t:
+    the nodes shrink like 1/t (Talbot, one contour per t) or are shared by the window
+    (hyperbola). So the latest t is checked, and for per-t contours a bisection finds
+    the earliest t that fails; the line then serves every t from there on.
+    Returns (value, error, line value, line error) with the line's where computed
+    (NaN elsewhere).
     """
-    line, line_error = euler(sample, t)
-    difference = np.abs(value - line)
-    # The line's own error cannot explain the difference: the contour is off by it.
-    wrong = ~(difference <= 4 * line_error)
-    return value, np.where(wrong, np.maximum(error, difference + line_error), error), line, \
-        line_error
+    order = np.argsort(t)
+    line = np.full(t.size, np.nan)
+    line_error = np.full(t.size, np.nan)
 
+    def fails(i):
+        j = order[i:i + 1]
+        line[j], line_error[j] = euler(sample, t[j], which[j])
+        return not np.abs(value[j] - line[j]) <= 4 * line_error[j]
 
+    first_bad = t.size
+    if t.size and fails(t.size - 1):
+        first_bad = t.size - 1
+        if shared:
+            first_bad = 0  # one contour for the window: it misses for all of it
+        else:
+            low, high = 0, t.size - 1  # t[order[high]] fails
+            while low < high:
+                middle = (low + high) // 2
+                if fails(middle):
+                    high = middle
+                else:
+                    low = middle + 1
+            first_bad = high
+    bad = order[first_bad:]
+    if bad.size:
+        missing = bad[np.isnan(line[bad])]
+        if missing.size:
+            line[missing], line_error[missing] = euler(sample, t[missing], which[missing])
+        difference = np.abs(value[bad] - line[bad])
+        error = error.copy()
+        error[bad] = np.maximum(error[bad], difference + line_error[bad])
+    return value, error, line, line_error
