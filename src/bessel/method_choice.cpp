@@ -13,12 +13,6 @@ constexpr std::uint64_t series_extra_bits = 20;
 // From 53 bits on, setting a double is exact and reading it back gives it.
 constexpr Bits double_exact_bits = 53;
 
-// MPFR's exp and log allocate temporaries of their own: at 2e6 to 4e7 bits
-// their peak was measured at 80 to 103 times the size of one value (binary
-// splitting, FFT products), a division at about 25 times. 128 values leave
-// room above that.
-constexpr std::uint64_t mpfr_scratch_values = 128;
-
 }  // namespace
 
 double rounded_argument(double x, Bits bits) {
@@ -39,7 +33,7 @@ Bits series_bits(Bits bits, double xd) {
 }
 
 void require_bessel_memory(std::uint64_t values, Bits bits, const char* what) {
-    require_memory_for(values, bits, mpfr_scratch_values, what);
+    require_memory_for(values, bits, exp_log_scratch_values, what);
 }
 
 Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, const char* what) {

@@ -21,7 +21,13 @@ std::uint64_t times(std::uint64_t x, std::uint64_t y) {
 
 // Scalars of the whole call: one product in the coefficients, and per time
 // ln 2, a, the sample point, three for the Gaver sums and three for rho.
-constexpr std::uint64_t scratch_values = 10;
+constexpr std::uint64_t scalar_values = 10;
+
+// ln 2 = log(2) is made once per call, when the tables and the per-time
+// vectors already exist, so the logarithm's temporaries come on top of them.
+// The same allowance covers the temporaries of the products and quotients
+// that build the tables, which are far fewer.
+constexpr std::uint64_t scratch_values = scalar_values + exp_log_scratch_values;
 
 }  // namespace
 
