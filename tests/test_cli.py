@@ -120,7 +120,7 @@ def _method_refusal():
 
 @pytest.mark.parametrize("args, message", [
     (["invert", "1/(s+"], """syntax error at position 2 in "1/(s+"; '(' was never closed"""),
-    (["invert", "1/s", "--bogus"], "unrecognized arguments: --bogus (see invlap --help)"),
+    (["invert", "1/s", "--bogus"], "unrecognized arguments: --bogus (see invlap invert --help)"),
     (["invert", "1/s", "--t", "1..0:5"],
      "--t 1..0:5: a log range needs finite bounds > 0, not '1..0:5'"),
     (["invert", "1/s", "--t", "0:1:1e9"],

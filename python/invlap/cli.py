@@ -68,7 +68,7 @@ class _Parser(argparse.ArgumentParser):
     """argparse with its mistakes reported in one line, like the command's others."""
 
     def error(self, message):
-        self.exit(2, f"{self.prog}: error: {message} (see {self.prog} --help)\n")
+        self.exit(2, f"{PROG}: error: {message} (see {self.prog} --help)\n")
 
 
 def _parser():
@@ -101,7 +101,7 @@ def _parser():
                      help="draw f(t) into FILE.png, .svg or .pdf (needs matplotlib)")
     inv.add_argument("--derivative", action="store_true",
                      help="add the well-test derivative t*df/dt")
-    inv.set_defaults(run=_invert)
+    inv.set_defaults(run=_invert, parser=inv)
 
     bessel = commands.add_parser(
         "bessel", parents=[debug], help="a modified Bessel function I_n(x) or K_n(x)",
@@ -111,10 +111,10 @@ def _parser():
     bessel.add_argument("x", type=float, metavar="X", help="the argument (read as a double)")
     bessel.add_argument("--digits", type=int, metavar="D",
                         help="significant digits (default: the double, 17 digits)")
-    bessel.set_defaults(run=_bessel)
+    bessel.set_defaults(run=_bessel, parser=bessel)
 
     demo = commands.add_parser("demo", parents=[debug], help="the tour `make demo` shows")
-    demo.set_defaults(run=lambda args: _demo())
+    demo.set_defaults(run=lambda args: _demo(), parser=demo)
     return parser
 
 
@@ -184,16 +184,21 @@ def _warn(text):
 
 
 def _describe(error):
-    # An ExpressionError's message already quotes the expression and the position.
-    text = str(error) if str(error) else type(error).__name__
-    return text if isinstance(error, ValueError) else f"{type(error).__name__}: {text}"
+    # A ValueError's message (an ExpressionError's with the position) is the user's
+    # answer; other types name themselves, as a bare MemoryError must.
+    text = str(error)
+    if isinstance(error, ValueError):
+        return text
+    return f"{type(error).__name__}: {text}" if text else type(error).__name__
 
 
 def main(argv=None):
     """Run the command with `argv` (default sys.argv[1:]); returns the exit status."""
     debug = "--debug" in (sys.argv[1:] if argv is None else argv)
     try:
-        args = _parser().parse_args(argv)
+        args, unknown = _parser().parse_known_args(argv)
+        if unknown:  # refused by the subcommand, so that the hint names its --help
+            args.parser.error(f"unrecognized arguments: {' '.join(unknown)}")
         args.run(args)
         sys.stdout.flush()
         return 0
@@ -207,7 +212,7 @@ def main(argv=None):
         # interpreter's final flush from failing on the closed pipe too.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 141
-    except Exception as error:  # noqa: BLE001 - the one place every failure is reported
+    except Exception as error:  # the one place where every failure is reported
         if debug:
             traceback.print_exc()
         user = isinstance(error, USER_ERRORS)

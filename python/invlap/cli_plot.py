@@ -1,5 +1,6 @@
 """The figure of `invlap invert --plot`: f(t) per curve, and t df/dt on request."""
 
+import importlib
 import os
 import textwrap
 
@@ -25,7 +26,7 @@ def check_plot_target(path):
         raise CommandError(f"--plot {path}: the file must end in "
                            + ", ".join("." + f for f in FORMATS))
     try:
-        import matplotlib  # noqa: F401
+        importlib.import_module("matplotlib")
     except ImportError:
         raise CommandError("--plot needs matplotlib: pip install 'invlap[plot]'") from None
     return extension
