@@ -1,0 +1,87 @@
+"""What `invlap invert` writes: the aligned table, the CSV, and files that appear whole."""
+
+import contextlib
+import csv
+import os
+import tempfile
+
+import mpmath
+
+from invlap.cli_arguments import CommandError
+
+__all__ = ["PendingFile", "table_lines", "write_csv"]
+
+
+class PendingFile:
+    """A file written under a temporary name beside its final one, renamed into place
+    only when complete: an interrupted run leaves neither a partial file nor the
+    temporary one. Made before the work starts, so a path that cannot be written is
+    refused before any time is spent."""
+
+    def __init__(self, option, path):
+        self.option, self.path = option, os.path.abspath(path)
+
+    def __enter__(self):
+        directory, name = os.path.split(self.path)
+        try:
+            fd, self.temporary = tempfile.mkstemp(dir=directory, prefix=f".{name}.",
+                                                  suffix=".part")
+        except OSError as e:
+            raise CommandError(f"{self.option} {self.path}: cannot write there "
+                               f"({e.strerror})") from None
+        os.close(fd)
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        try:
+            if kind is None:
+                # mkstemp makes the file private; the result gets the usual mode.
+                mask = os.umask(0)
+                os.umask(mask)
+                os.chmod(self.temporary, 0o666 & ~mask)
+                os.replace(self.temporary, self.path)
+        finally:
+            with contextlib.suppress(FileNotFoundError):
+                os.unlink(self.temporary)
+
+
+def _number(value, digits):
+    return mpmath.nstr(value, digits, strip_zeros=False)
+
+
+def _methods(series):
+    return " and ".join(dict.fromkeys(s.method for s in series))
+
+
+def table_lines(expression, times, curves, series, digits):
+    """The table: a heading, then a block per curve of t, and each series' value and
+    estimated absolute error."""
+    width = digits + 8  # sign, point and an exponent such as e-100
+    lines = [f"F(s) = {expression}    (method {_methods(series)}, {digits} digits; "
+             "error = estimated absolute error)"]
+    head = f"{'t':>12}" + "".join(f"  {s.label:>{width}}  {'error':>8}" for s in series)
+    for c in range(len(curves.values)):
+        lines.append("")
+        if curves.names:
+            lines.append(curves.label(c))
+        lines.append(head)
+        for j, t in enumerate(times):
+            lines.append(f"{t:>12.6g}" + "".join(
+                f"  {_number(s.values[c, j], digits):>{width}}  {s.errors[c, j]:>8.1e}"
+                for s in series))
+    return lines
+
+
+def write_csv(path, times, curves, series, digits):
+    """A header, then a row per (parameter set, t); t and the parameters in full."""
+    with open(path, "w", newline="", encoding="utf-8") as out:
+        writer = csv.writer(out)
+        writer.writerow([*curves.names, "t"] + [x for s in series for x in
+                                                (s.label, f"{s.label} error")] + ["method"])
+        method = _methods(series)
+        for c, parameters in enumerate(curves.values):
+            for j, t in enumerate(times):
+                writer.writerow([*map(repr, parameters), repr(float(t))] + [
+                    x for s in series
+                    for x in (_number(s.values[c, j], digits), f"{s.errors[c, j]:.2e}")]
+                    + [method])

@@ -1,0 +1,127 @@
+"""The inversions behind `invlap invert`: f(t) per curve and, on request, t df/dt."""
+
+import contextlib
+import dataclasses
+import os
+import sys
+import warnings
+
+import mpmath
+import numpy as np
+
+import invlap
+
+__all__ = ["Series", "run_inversions"]
+
+# The bar stays hidden for runs shorter than this (seconds): a quick table
+# should not flash a bar first.
+PROGRESS_DELAY_S = 1.0
+
+
+@dataclasses.dataclass
+class Series:
+    """One quantity over every curve and time: rows are curves, columns times."""
+
+    label: str      # plain text, for the table, the CSV and messages
+    values: object  # mpf values, (curves, times)
+    errors: object  # floats, (curves, times)
+    method: str
+
+
+def run_inversions(expression, times, curves, options, derivative, warn):
+    """[f] or [f, t df/dt], with a progress bar on a terminal; `warn(text)` reports
+    each warning once, as one line."""
+    k, n = len(curves.values), times.size
+    params = curves.arrays()
+    total = k * n * (2 if derivative else 1) + (k if derivative else 0)
+    with _progress_bar(total) as progress, warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        series = [_invert("f(t)", expression, times, params, options, progress.part(0), k, n)]
+        _report(caught, "f(t)", warn)
+        if derivative:
+            series.append(_derivative(expression, times, params, options, progress, k, n))
+            _report(caught, series[-1].label, warn)
+    return series
+
+
+def _invert(label, expression, times, params, options, progress, k, n):
+    result = invlap.invert(expression, times, full_output=True, output="mpmath",
+                           progress=progress, **options, **params)
+    return Series(label, np.reshape(result.value, (k, n)),
+                  np.reshape(np.asarray(result.error, dtype=float), (k, n)), result.method)
+
+
+def _derivative(expression, times, params, options, progress, k, n):
+    """t df/dt = t L^-1[s F(s) - f(0+)](t), which holds for f(0+) finite.
+
+    Subtracting f(0+) changes only the distribution at t = 0 (the inverse of a
+    constant is a multiple of the delta function), but it takes a large constant out
+    of the samples before the sums that cancel it. An infinite or undefined f(0+) is
+    left out: the inverse of s F(s) alone still gives f' for t > 0.
+    """
+    name = _unused_name(params)
+    start = invlap.invert(expression, 0.0, progress=progress.part(k * n), **options, **params)
+    start = np.where(np.isfinite(start), start, 0.0)
+    shifted = f"s*({expression}\n) - {name}"  # the newline ends any comment in F
+    slope = _invert("t*df/dt", shifted, times, {**params, name: start}, options,
+                    progress.part(k * n + k), k, n)
+    with mpmath.workdps(options["digits"] + 10), np.errstate(invalid="ignore"):
+        slope.values = slope.values * times
+    slope.errors = slope.errors * times
+    return slope
+
+
+def _unused_name(params):
+    name = "f0"
+    while name in params:
+        name += "_"
+    return name
+
+
+def _report(caught, label, warn):
+    for message in dict.fromkeys(str(w.message) for w in caught):
+        warn(f"{label}: {message}")
+    caught.clear()
+
+
+class _NoBar:
+    def part(self, offset):
+        return None
+
+
+class _Bar:
+    def __init__(self, bar):
+        self.bar = bar
+
+    def part(self, offset):
+        """The progress callback of one inversion whose points come after `offset`."""
+        def update(done):
+            self.bar.update(offset + done - self.bar.n)
+        return update
+
+
+@contextlib.contextmanager
+def _progress_bar(total):
+    """A bar on stderr counting points, only when stderr is a terminal and tqdm is
+    installed (it is optional: pip install 'invlap[cli]')."""
+    tqdm = _tqdm() if sys.stderr.isatty() else None
+    if tqdm is None:
+        yield _NoBar()
+        return
+    # A terminal that reports no size (0 x 0, as `script` gives) would get no bar at
+    # all: tqdm draws nothing on a screen of no rows.
+    size = os.get_terminal_size(sys.stderr.fileno())
+    bar = tqdm(total=total, unit="pt", desc="invlap", file=sys.stderr, leave=False,
+               delay=PROGRESS_DELAY_S, ncols=size.columns or 80, nrows=size.lines or 24)
+    try:
+        yield _Bar(bar)
+    finally:
+        bar.close()
+
+
+def _tqdm():
+    try:
+        from tqdm import tqdm
+    except ImportError:
+        return None
+    return tqdm
