@@ -154,3 +154,13 @@ def test_result_object_pickles():
     result = invlap.invert("1/(s+1)", [1.0, 2.0], full_output=True)
     again = pickle.loads(pickle.dumps(result))
     assert np.array_equal(again.value, result.value) and again.method == "gwr"
+
+
+def test_a_constant_f_is_exact_and_says_so():
+    # F = 1/s makes every Gaver functional exactly 1: the sequence is stationary
+    # from the start, and the estimate must not fall back on the value's own size.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", invlap.AccuracyWarning)
+        result = invlap.invert("2/s", [0.5, 3.0], full_output=True)
+    assert list(result.value) == [2.0, 2.0]
+    assert max(result.error) < 1e-30

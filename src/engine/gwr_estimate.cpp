@@ -18,14 +18,22 @@
 namespace {
 
 constexpr double spread_safety = 5.0;
+constexpr int stationary_error_bits = 8;
 constexpr double column_improvement = 30.0;
 
 }  // namespace
 
 double gwr_spread_error(const RhoWorkspace& rho, WorkingValue& scratch) {
+    const double size = std::fabs(to_double(rho.latest_estimate()));
+    if (rho.stationary) {
+        // Two functionals or estimates agreed to the last bit: f is reached to
+        // the working precision (a constant f gives equal Gaver functionals),
+        // up to the roundings of the sums, which a few hundred units of the
+        // last place bound.
+        return std::ldexp(size, stationary_error_bits - static_cast<int>(scratch.bits()));
+    }
     // With fewer than three estimates there is nothing to compare: the
     // estimate is the value's own size.
-    const double size = std::fabs(to_double(rho.latest_estimate()));
     double spread[2] = {size, size};
     for (std::size_t i = 0; i + 1 < rho.estimate_count && i < 2; ++i) {
         // At the working precision: in doubles the spreads would vanish below

@@ -58,6 +58,7 @@ void wynn_rho_limit(ValueVector& values, RhoWorkspace& work, InterruptPacer& pac
     const std::size_t m = values.size();
     ValueVector& previous = values;  // column r-1; column 0 is G_1 ... G_m
     work.estimate_count = 0;
+    work.stationary = false;
     push_estimate(work, previous[m - 1]);
     // Column -1 is all zeros. Only `before` needs clearing: every entry of
     // `next` that is read is written first in the same pass.
@@ -72,6 +73,7 @@ void wynn_rho_limit(ValueVector& values, RhoWorkspace& work, InterruptPacer& pac
             // d = rho_(r-1)^(j+1) - rho_(r-1)^(j)
             sub(work.difference, previous[j + 1], previous[j]);
             if (is_zero(work.difference)) {
+                work.stationary = true;
                 return;
             }
             // q = (k+1) / d, with k+1 held exactly in `order` rather than

@@ -24,6 +24,10 @@ struct RhoWorkspace {
     // fast they settle is what an error estimate can be made of.
     ValueVector estimates;
     std::size_t estimate_count = 0;
+    // Whether the acceleration stopped on an exactly zero difference: the
+    // sequence had become stationary at the working precision, and nothing
+    // later could have changed the estimate.
+    bool stationary = false;
 };
 
 // Accelerates values[0] ... values[m-1] (m = values.size() >= 1) towards their
