@@ -50,7 +50,7 @@ def _number(value, digits):
 
 
 def _methods(series):
-    return " and ".join(dict.fromkeys(s.method for s in series))
+    return " and ".join(dict.fromkeys(name for s in series for name in s.method_names()))
 
 
 def table_lines(expression, times, curves, series, digits):
@@ -78,9 +78,9 @@ def write_csv(path, times, curves, series, digits):
         writer = csv.writer(out)
         writer.writerow([*curves.names, "t"] + [x for s in series for x in
                                                 (s.label, f"{s.label} error")] + ["method"])
-        method = _methods(series)
         for c, parameters in enumerate(curves.values):
             for j, t in enumerate(times):
+                method = " and ".join(dict.fromkeys(s.method_at(c, j) for s in series))
                 writer.writerow([*map(repr, parameters), repr(float(t))] + [
                     x for s in series
                     for x in (_number(s.values[c, j], digits), f"{s.errors[c, j]:.2e}")]

@@ -25,7 +25,15 @@ class Series:
     label: str      # plain text, for the table, the CSV and messages
     values: object  # mpf values, (curves, times)
     errors: object  # floats, (curves, times)
-    method: str
+    method: object  # one name, or names (curves, times) where the method varied
+
+    def method_at(self, c, j):
+        return self.method if isinstance(self.method, str) else self.method[c, j]
+
+    def method_names(self):
+        if isinstance(self.method, str):
+            return [self.method]
+        return list(dict.fromkeys(self.method.ravel().tolist()))
 
 
 def run_inversions(expression, times, curves, options, derivative, warn):
@@ -47,8 +55,11 @@ def run_inversions(expression, times, curves, options, derivative, warn):
 def _invert(label, expression, times, params, options, progress, k, n):
     result = invlap.invert(expression, times, full_output=True, output="mpmath",
                            progress=progress, **options, **params)
+    method = result.method
+    if not isinstance(method, str):
+        method = np.reshape(np.asarray(method, dtype=object), (k, n))
     return Series(label, np.reshape(result.value, (k, n)),
-                  np.reshape(np.asarray(result.error, dtype=float), (k, n)), result.method)
+                  np.reshape(np.asarray(result.error, dtype=float), (k, n)), method)
 
 
 def _derivative(expression, times, params, options, progress, k, n):
