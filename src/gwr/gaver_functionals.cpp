@@ -11,33 +11,9 @@
 
 void gaver_functionals(const GwrTables& tables, const WorkingValue& a, const ValueVector& samples,
                        ValueVector& functionals, GaverScratch& scratch, InterruptPacer& pacer) {
-    const std::size_t m = functionals.size();
-    for (std::size_t n = 1; n <= m; ++n) {
-        const ValueVector& tail = tables.binomial_tails[n - 1];
-        const std::size_t tail_start = tables.binomial_tail_start[n - 1];
-        const unsigned long* integers = tables.binomial_integers.data() + binomial_offset(n);
-        // sum = sum_{i=0..n} (-1)^i C(n, i) F_(n+i); samples[n+i-1] holds F_(n+i).
-        // Starting from +0 rather than from the first term keeps the sign of a zero sum.
-        set_positive_zero(scratch.sum);
-        for (std::size_t i = 0; i <= n; ++i) {
-            // term = C(n, i) * F_(n+i). Where C(n, i) is held exactly as a machine
-            // integer, F * C(n, i) by mul_ui is the correctly rounded product of
-            // the very same two numbers, so the bits agree with mul; it is about
-            // twice as fast as a general product.
-            if (integers[i] != 0) {
-                mul_ui(scratch.term, samples[n + i - 1], integers[i]);
-            } else {
-                mul(scratch.term, tail[i - tail_start], samples[n + i - 1]);
-            }
-            if (i % 2 == 0) {
-                add(scratch.sum, scratch.sum, scratch.term);
-            } else {
-                sub(scratch.sum, scratch.sum, scratch.term);
-            }
-        }
-        // G_n = (a * c_n) * sum
-        mul(scratch.scale, a, tables.coefficients[n - 1]);
-        mul(functionals[n - 1], scratch.scale, scratch.sum);
-        pacer.account(2 * n + 4);
-    }
+    // The arithmetics only carry the precision of the values they make; every
+    // operation here rounds into its destination's own precision.
+    GwrMpfr g(a.bits());
+    GwrMpfr r(functionals.empty() ? a.bits() : functionals.front().bits());
+    gaver_functionals_over(MpfrGaverTables(tables), g, r, a, samples, functionals, scratch, pacer);
 }

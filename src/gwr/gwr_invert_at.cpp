@@ -8,7 +8,7 @@
 #include "gwr/gwr_invert_at.hpp"
 
 GwrWorkspace::GwrWorkspace(std::uint64_t m, Bits bits, Bits sample_bits, Bits rho_bits)
-    : ln2(bits), a(bits), gaver(bits), rho(m, rho_bits), pacer(bits) {
+    : ln2(bits), a(bits), gaver(GwrMpfr(bits)), rho(m, GwrMpfr(rho_bits)), pacer(bits) {
     samples.reserve(2 * m);
     for (std::uint64_t k = 0; k < 2 * m; ++k) {
         samples.emplace_back(sample_bits);

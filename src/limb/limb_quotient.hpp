@@ -1,0 +1,66 @@
+#pragma once
+// Two more correctly rounded operations of limb_float, for the GWR core: an
+// integer divided by a value (the rho algorithm's k / d), and a product
+// rounded to a shorter precision (a Gaver functional handed to the rho
+// algorithm, which works with fewer bits). No Python header.
+
+#include <gmp.h>
+
+#include <array>
+#include <bit>
+
+#include "limb/limb_float.hpp"
+
+namespace limb_float {
+
+// u / d for an integer 0 < u < 2^63 and a regular d, rounded to nearest at f.
+//
+// With D the significand of d as an integer (top bit set, N limbs) and d =
+// D 2^(e - 64N), the quotient is u 2^(64N - e) / D. The integer quotient
+// Q = floor(u 2^(128N) / D) lies in (u 2^(64N), u 2^(64N+1)], so it has
+// 64N + 1 to 64N + 64 bits: more than the p + 1 that rounding needs, with the
+// remainder deciding the sticky bit. GMP's schoolbook division of 2N + 1 by N
+// limbs finds Q and the remainder exactly, and allocates nothing at these sizes.
+template <int N>
+inline Value<N> divide_into(Limb u, const Value<N>& d, const Format& f) {
+    std::array<mp_limb_t, 2 * N + 1> numerator{};
+    numerator[2 * N] = u;
+    std::array<mp_limb_t, N + 2> quotient{};
+    std::array<mp_limb_t, N> remainder{};
+    mpn_tdiv_qr(quotient.data(), remainder.data(), 0, numerator.data(), 2 * N + 1, d.m.data(), N);
+    bool sticky = false;
+    for (mp_limb_t r : remainder) {
+        sticky = sticky || r != 0;
+    }
+    // Q = u 2^(128N) / D has N + 1 significant limbs (the top one of the N + 2 is 0).
+    std::array<Limb, N + 1> w{};
+    for (int i = 0; i <= N; ++i) {
+        w[i] = quotient[i];
+    }
+    const int s = std::countl_zero(w[N]);
+    shift_left_bits<N + 1>(w, s);
+    // q = Q 2^(-64N - e) = (w / 2^(64(N+1))) 2^(64 - e - s)
+    return round_nearest<N, N + 1>(w, sticky, limb_bits - d.e - s, d.negative, f);
+}
+
+// a * b, both regular, rounded to nearest at the format f of M < 2N limbs.
+template <int M, int N>
+inline Value<M> mul_into(const Value<N>& a, const Value<N>& b, const Format& f) {
+    static_assert(M < 2 * N, "the product must keep a limb below the kept ones");
+    std::array<Limb, 2 * N> w{};
+    for (int j = 0; j < N; ++j) {
+        Limb carry = 0;
+        for (int i = 0; i < N; ++i) {
+            Wide t = Wide{a.m[i]} * b.m[j] + w[i + j] + carry;
+            w[i + j] = static_cast<Limb>(t);
+            carry = static_cast<Limb>(t >> limb_bits);
+        }
+        w[j + N] = carry;
+    }
+    // Two [1/2, 1) significands give a product in [1/4, 1): at most one shift.
+    const int s = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
+    shift_left_bits<2 * N>(w, s);
+    return round_nearest<M, 2 * N>(w, false, a.e + b.e - s, a.negative != b.negative, f);
+}
+
+}  // namespace limb_float
