@@ -4,6 +4,7 @@
 
 #include <arb.h>
 
+#include "limb/limb_float.hpp"
 #include "precision/working_value.hpp"
 
 // ball = v exactly, with radius zero.
@@ -20,4 +21,31 @@ inline void set_midpoint(WorkingValue& d, arb_srcptr ball) {
         return;
     }
     arf_get_mpfr(d.get(), arb_midref(ball), nearest);
+}
+
+// v = the ball's midpoint rounded to nearest at `bits` bits, as a limb_float
+// value of N limbs (64N >= bits). False when the ball is not finite, which a
+// limb_float value cannot hold. `scratch` receives the rounded midpoint.
+template <int N>
+bool set_midpoint(limb_float::Value<N>& v, arb_srcptr ball, slong bits, arf_t scratch) {
+    if (!arb_is_finite(ball)) {
+        return false;
+    }
+    v = limb_float::Value<N>{};
+    if (arf_is_zero(arb_midref(ball))) {
+        v.zero = true;
+        return true;
+    }
+    arf_set_round(scratch, arb_midref(ball), bits, ARF_RND_NEAR);
+    // arf holds 0.d * 2^exp with d's top bit set, least significant limb
+    // first and no trailing zero limbs: the same layout as limb_float's.
+    mp_srcptr limbs = nullptr;
+    mp_size_t count = 0;
+    ARF_GET_MPN_READONLY(limbs, count, scratch);
+    for (mp_size_t i = 0; i < count; ++i) {
+        v.m[static_cast<std::size_t>(N - count + i)] = limbs[i];
+    }
+    v.e = fmpz_get_si(ARF_EXPREF(scratch));
+    v.negative = ARF_SGNBIT(scratch) != 0;
+    return true;
 }

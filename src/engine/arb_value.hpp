@@ -34,6 +34,28 @@ private:
     arb_t value_;
 };
 
+// One arf number (an Arb midpoint) with exactly one owner.
+class ArfValue {
+public:
+    ArfValue() noexcept { arf_init(value_); }
+    ~ArfValue() { arf_clear(value_); }
+    ArfValue(ArfValue&& other) noexcept {
+        arf_init(value_);
+        arf_swap(value_, other.value_);
+    }
+    ArfValue& operator=(ArfValue&& other) noexcept {
+        arf_swap(value_, other.value_);
+        return *this;
+    }
+    ArfValue(const ArfValue&) = delete;
+    ArfValue& operator=(const ArfValue&) = delete;
+
+    arf_ptr get() noexcept { return value_; }
+
+private:
+    arf_t value_;
+};
+
 // One FLINT integer.
 class ExactInteger {
 public:

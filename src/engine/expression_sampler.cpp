@@ -4,17 +4,21 @@
 
 #include "engine/arb_bridge.hpp"
 
+arb_srcptr ExpressionSampler::sample_at(std::size_t k) {
+    // The very point whose k-th multiple the Gaver functionals assume: an
+    // error in s would enter F's value and be magnified with it.
+    arb_mul_ui(point_.get(), a_.get(), k, ARF_PREC_EXACT);
+    slong accuracy = 0;
+    arb_srcptr value = evaluator_.evaluate(point_.get(), parameters_, accuracy);
+    worst_accuracy_ = std::min(worst_accuracy_, accuracy);
+    return value;
+}
+
 bool ExpressionSampler::sample(const WorkingValue& a, ValueVector& samples) {
     set_exact_ball(a_.get(), a);
     worst_accuracy_ = ARF_PREC_EXACT;
     for (std::size_t k = 1; k <= samples.size(); ++k) {
-        // The very point whose k-th multiple the Gaver functionals assume:
-        // an error in s would enter F's value and be magnified with it.
-        arb_mul_ui(point_.get(), a_.get(), k, ARF_PREC_EXACT);
-        slong accuracy = 0;
-        arb_srcptr value = evaluator_.evaluate(point_.get(), parameters_, accuracy);
-        worst_accuracy_ = std::min(worst_accuracy_, accuracy);
-        set_midpoint(samples[k - 1], value);
+        set_midpoint(samples[k - 1], sample_at(k));
     }
     return true;
 }

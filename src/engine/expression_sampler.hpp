@@ -4,7 +4,10 @@
 
 #include <arb.h>
 
+#include <vector>
+
 #include "engine/accurate_evaluator.hpp"
+#include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
 #include "gwr/transform_sampler.hpp"
 
@@ -20,15 +23,35 @@ public:
     // where raising the precision can make it so. Never stops the call.
     bool sample(const WorkingValue& a, ValueVector& samples) override;
 
+    // The same samples as limb_float values of N limbs at `bits` bits. False,
+    // with the samples unfinished, when one is not finite: the caller takes
+    // the MPFR way, which carries NaN and infinity through.
+    template <int N>
+    bool sample_limbs(const WorkingValue& a, std::vector<limb_float::Value<N>>& samples,
+                      slong bits) {
+        set_exact_ball(a_.get(), a);
+        worst_accuracy_ = ARF_PREC_EXACT;
+        for (std::size_t k = 1; k <= samples.size(); ++k) {
+            if (!set_midpoint<N>(samples[k - 1], sample_at(k), bits, rounded_.get())) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     // The least relative accuracy, in bits, of the samples of the last call.
     slong worst_accuracy() const noexcept { return worst_accuracy_; }
 
     AccurateEvaluator& evaluator() noexcept { return evaluator_; }
 
 private:
+    // F(k a) for the a of the current call, the accuracy recorded.
+    arb_srcptr sample_at(std::size_t k);
+
     AccurateEvaluator evaluator_;
     const double* parameters_ = nullptr;
     ArbValue a_;
     ArbValue point_;
+    ArfValue rounded_;
     slong worst_accuracy_ = 0;
 };

@@ -23,23 +23,18 @@ constexpr double column_improvement = 30.0;
 
 }  // namespace
 
-double gwr_spread_error(const RhoWorkspace& rho, WorkingValue& scratch) {
-    const double size = std::fabs(to_double(rho.latest_estimate()));
-    if (rho.stationary) {
+double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
+                        Bits rho_bits) {
+    if (stationary) {
         // Two functionals or estimates agreed to the last bit: f is reached to
         // the working precision (a constant f gives equal Gaver functionals),
         // up to the roundings of the sums, which a few hundred units of the
         // last place bound.
-        return std::ldexp(size, stationary_error_bits - static_cast<int>(scratch.bits()));
+        return std::ldexp(size, stationary_error_bits - static_cast<int>(rho_bits));
     }
     // With fewer than three estimates there is nothing to compare: the
     // estimate is the value's own size.
-    double spread[2] = {size, size};
-    for (std::size_t i = 0; i + 1 < rho.estimate_count && i < 2; ++i) {
-        // At the working precision: in doubles the spreads would vanish below
-        // the value's last bit, long before the digits asked for.
-        sub(scratch, rho.estimates[i], rho.estimates[i + 1]);
-        spread[i] = std::fabs(to_double(scratch));
-    }
-    return spread_safety * std::max(spread[0], spread[1] / column_improvement);
+    const double d1 = count > 0 ? spreads[0] : size;
+    const double d2 = count > 1 ? spreads[1] : size;
+    return spread_safety * std::max(d1, d2 / column_improvement);
 }

@@ -21,22 +21,29 @@ GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevel
     : program_(program), tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
     levels_.reserve(levels.size());
     for (const GwrLevelTables& tables : levels) {
-        levels_.push_back(Level{&tables, std::nullopt, std::nullopt, std::nullopt});
+        levels_.push_back(Level{&tables, std::nullopt, nullptr, std::nullopt, std::nullopt});
     }
 }
 
 PointResult GwrPointSolver::solve_at(Level& level, double t, const double* parameters) {
     const GwrLevel& plan = level.tables->level();
-    if (!level.work) {
-        level.work.emplace(plan.m, plan.bits, plan.bits, plan.rho_bits);
+    if (!level.sampler) {
         level.sampler.emplace(program_, plan.bits);
-        level.difference.emplace(plan.bits);
+        level.full.emplace(plan.rho_bits);
+        level.limbs = make_limb_gwr_level(plan, level.tables->tables());
     }
     level.sampler->set_parameters(parameters);
-    gwr_invert_at(level.tables->tables(), *level.sampler, t, *level.work);
     PointResult result;
-    result.value = to_double(level.work->rho.latest_estimate());
-    result.error = gwr_spread_error(level.work->rho, *level.difference);
+    if (!level.limbs || !level.limbs->invert(t, *level.sampler, result, *level.full)) {
+        if (!level.work) {
+            level.work.emplace(plan.m, plan.bits, plan.bits, plan.rho_bits);
+        }
+        gwr_invert_at(level.tables->tables(), *level.sampler, t, *level.work);
+        set(*level.full, level.work->rho.latest_estimate());
+        result.value = to_double(level.work->rho.latest_estimate());
+        result.error = gwr_spread_error(level.work->rho, plan.rho_bits,
+                                        [](const WorkingValue& v) { return to_double(v); });
+    }
     const slong shortfall = static_cast<slong>(plan.bits) - level.sampler->worst_accuracy();
     if (shortfall > 0) {
         // |value| 2^(shortfall - bits) 10^(1.4 m), in the exponent: the factors
@@ -70,8 +77,8 @@ PointResult GwrPointSolver::solve_levels(std::size_t first, std::size_t end, dou
     }
     result.method = static_cast<std::uint8_t>(Method::gwr);
     if (text != nullptr) {
-        *text = decimal_text(used->work->rho.latest_estimate(),
-                             text_length(result, text_digits, used->tables->level().bits));
+        *text = decimal_text(*used->full,
+                             text_length(result, text_digits, used->tables->level().rho_bits));
     }
     return result;
 }

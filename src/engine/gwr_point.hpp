@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/expression_sampler.hpp"
+#include "engine/limb_gwr_level.hpp"
 #include "engine/gwr_plan.hpp"
 #include "engine/point_result.hpp"
 #include "engine/point_solver.hpp"
@@ -32,11 +34,15 @@ public:
     std::size_t level_count() const noexcept { return levels_.size(); }
 
 private:
+    // A level's state, made on first use: most points need one level. The
+    // limb way serves wherever its precisions fit; the MPFR way beyond them,
+    // and for points whose samples are not finite.
     struct Level {
         const GwrLevelTables* tables;
-        std::optional<GwrWorkspace> work;  // made on first use: most points need one level
         std::optional<ExpressionSampler> sampler;
-        std::optional<WorkingValue> difference;
+        std::unique_ptr<LimbGwrLevel> limbs;
+        std::optional<GwrWorkspace> work;
+        std::optional<WorkingValue> full;  // the last estimate at the rho precision
     };
     PointResult solve_at(Level& level, double t, const double* parameters);
 

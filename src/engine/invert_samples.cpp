@@ -34,7 +34,6 @@ public:
         for (const TermLevel& level : levels) {
             work_.emplace_back(level.level.m, level.level.bits, double_sample_bits(level.level.bits),
                                level.level.rho_bits);
-            scratch_.emplace_back(level.level.bits);
         }
     }
 
@@ -46,7 +45,8 @@ public:
             DoubleRowSampler plain(row, 0);
             gwr_invert_at(levels_[l].tables, plain, job_.t[i], work);
             const double value = to_double(work.rho.latest_estimate());
-            const double truncation = gwr_spread_error(work.rho, scratch_[l]);
+            const double truncation = gwr_spread_error(
+                work.rho, levels_[l].level.rho_bits, [](const WorkingValue& v) { return to_double(v); });
             double rounding = 0;
             for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
                 DoubleRowSampler nudged(row, nudge_draws * i + draw + 1);
@@ -71,7 +71,6 @@ private:
     const std::vector<TermLevel>& levels_;
     const PointOutputs& outputs_;
     std::vector<GwrWorkspace> work_;
-    ValueVector scratch_;
 };
 
 }  // namespace
@@ -96,8 +95,8 @@ PointResult invert_value_samples(double t, const ValueVector& samples, std::uint
     GwrWorkspace work(m, bits, bits, bits);
     ValueRowSampler sampler(samples);
     gwr_invert_at(tables, sampler, t, work);
-    WorkingValue scratch(bits);
-    PointResult result{to_double(work.rho.latest_estimate()), gwr_spread_error(work.rho, scratch)};
+    PointResult result{to_double(work.rho.latest_estimate()),
+                       gwr_spread_error(work.rho, bits, [](const WorkingValue& v) { return to_double(v); })};
     if (text != nullptr) {
         *text = decimal_text(work.rho.latest_estimate(), text_digits);
     }
