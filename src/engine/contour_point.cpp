@@ -31,6 +31,20 @@ double midpoint_double(arb_srcptr ball) {
 
 double radius_double(arb_srcptr ball) { return mag_get_d(arb_radref(ball)); }
 
+// The nodes are made with guard bits and then taken as exact points (their
+// midpoints): F is then sampled at exactly known s, whose ball is as narrow
+// as dividing by t makes it, and F's value comes out to the working
+// precision without a raise. The quadrature rule at nodes moved by 2^-(P+16)
+// is the same rule to far below the working precision.
+constexpr slong node_guard_bits = 16;
+
+void exact_nodes(ContourNodes& nodes) {
+    for (AcbValue& z : nodes.z) {
+        mag_zero(arb_radref(acb_realref(z.get())));
+        mag_zero(arb_radref(acb_imagref(z.get())));
+    }
+}
+
 // The contour for time t: the rule's z(p) / t, for the points between nodes.
 class ScaledContour final : public Contour {
 public:
@@ -91,8 +105,10 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, const double* p
     const Bits bits = rule_.bits(level.m + spread_nodes);
     if (!level.sampler) {
         level.sampler.emplace(program_, bits);
-        rule_.nodes(level.m, static_cast<slong>(bits), level.coarse);
-        rule_.nodes(level.m + spread_nodes, static_cast<slong>(bits), level.fine);
+        rule_.nodes(level.m, static_cast<slong>(bits) + node_guard_bits, level.coarse);
+        rule_.nodes(level.m + spread_nodes, static_cast<slong>(bits) + node_guard_bits, level.fine);
+        exact_nodes(level.coarse);
+        exact_nodes(level.fine);
     }
     ArbValue coarse;
     ArbValue fine;
