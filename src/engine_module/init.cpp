@@ -31,6 +31,12 @@ PyMethodDef engine_functions[] = {
      "invert_value_samples(t, samples, m, bits, digits)\n--\n\n"
      "f(t) at one point from 2m exact samples (floats or (hex mantissa, exponent));\n"
      "returns (value, error, decimal text)."},
+    {"bessel", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bessel_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "bessel(kind, n, x, out, digits=0, workers=1, text=False, progress=None)\n--\n\n"
+     "I_n(x) (kind 'i') or K_n(x) (kind 'k') for every pair of n and x (float64 buffers of\n"
+     "one size) into out: correctly rounded doubles for digits=0, else computed at that\n"
+     "many digits; with text, also their decimal digits."},
     {"gwr_levels", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(gwr_levels_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "gwr_levels(digits, m=0)\n--\n\n"

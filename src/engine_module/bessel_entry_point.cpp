@@ -1,0 +1,94 @@
+// The entry point of the public Bessel functions over arrays.
+
+#include <string>
+#include <vector>
+
+#include "engine/bessel_array.hpp"
+#include "engine/program.hpp"
+#include "engine/point_result.hpp"
+#include "engine_module/double_buffer.hpp"
+#include "engine_module/entry_points.hpp"
+#include "engine_module/gil_release.hpp"
+#include "engine_module/supervisor.hpp"
+#include "failure/call_guard.hpp"
+
+namespace {
+
+Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"kind", "n", "x", "out", "digits", "workers", "text",
+                                     "progress", nullptr};
+    const char* kind = nullptr;
+    PyObject* n_obj = nullptr;
+    PyObject* x_obj = nullptr;
+    PyObject* out_obj = nullptr;
+    unsigned int digits = 0;
+    unsigned int workers = 1;
+    int want_text = 0;
+    PyObject* progress = Py_None;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "sOOO|IIpO:bessel", const_cast<char**>(keywords),
+                                     &kind, &n_obj, &x_obj, &out_obj, &digits, &workers,
+                                     &want_text, &progress)) {
+        return std::unexpected(fetch_error());
+    }
+    const std::string family_name(kind);
+    if (family_name != "i" && family_name != "k") {
+        return std::unexpected(Error::with_message(PyExc_ValueError, "kind must be 'i' or 'k'"));
+    }
+    Result<DoubleBuffer> n = DoubleBuffer::acquire(n_obj, "n", false);
+    if (!n) {
+        return std::unexpected(std::move(n.error()));
+    }
+    Result<DoubleBuffer> x = DoubleBuffer::acquire(x_obj, "x", false);
+    if (!x) {
+        return std::unexpected(std::move(x.error()));
+    }
+    Result<DoubleBuffer> out = DoubleBuffer::acquire(out_obj, "out", true);
+    if (!out) {
+        return std::unexpected(std::move(out.error()));
+    }
+    if (n->size() != x->size() || out->size() != x->size() || workers < 1) {
+        return std::unexpected(
+            Error::with_message(PyExc_ValueError, "n, x and out disagree in size"));
+    }
+    for (std::size_t i = 0; i < n->size(); ++i) {
+        const double order = n->data()[i];
+        if (!(order >= 0 && order <= static_cast<double>(max_bessel_order)) ||
+            order != static_cast<double>(static_cast<long long>(order))) {
+            return std::unexpected(Error::with_message(
+                PyExc_ValueError, "orders must be integers from 0 to 1000000"));
+        }
+    }
+    const BesselJob job{family_name == "i" ? BesselFamily::first_kind : BesselFamily::second_kind,
+                        n->data(), x->data(), x->size(), digits, workers};
+    std::vector<std::string> texts(want_text ? x->size() : 0);
+    {
+        JobControl control;
+        GilRelease released;
+        Supervisor supervisor(released, control, progress == Py_None ? nullptr : progress);
+        ScopedInterruptSource installed(supervisor);
+        bessel_array(job, out->data(), want_text ? texts.data() : nullptr,
+                     text_digits_for(digits), control);
+    }
+    if (!want_text) {
+        return OwnedRef::borrow(Py_None);
+    }
+    OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(texts.size())));
+    if (!list) {
+        return std::unexpected(fetch_error());
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        PyObject* text = PyUnicode_FromStringAndSize(texts[i].data(),
+                                                     static_cast<Py_ssize_t>(texts[i].size()));
+        if (text == nullptr) {
+            return std::unexpected(fetch_error());
+        }
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), text);
+    }
+    return list;
+}
+
+}  // namespace
+
+PyObject* bessel_entry(PyObject*, PyObject* args, PyObject* kwargs) {
+    return call_guard([&] { return bessel_body(args, kwargs); });
+}
