@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     for (Bits bits = 1; bits <= served_bits; ++bits) {
         with_limbs(bits, [&](auto limbs) { run<decltype(limbs)::value>(bits, rounds); });
     }
-    // 44 bits on: where exponential() hands over to mpfr_exp.
+    // On past the fixed sizes: exponential() hands over to mpfr_exp below them.
     for (Bits bits = 1; bits <= served_bits + 44; ++bits) {
         check_exponential(bits, rounds / 5);
     }

@@ -16,23 +16,31 @@ enum class SeriesOrder { zero, one };  // I_0: divide term k by k^2; I_1: by k(k
 // The first terms of an I_0 series, kept for the K_0 series, whose terms T_k
 // are the very same values: T_1 = q = term 1 (1 * q / 1 is exact), and both
 // go on as T_k = T_(k-1) * q / k^2 with the same roundings. Beyond the record
-// the K_0 loop computes them again. 128 covers every series that stops on the
-// tolerance rule below |x| = 25 (about 80 terms at most). Fixed-size values
-// only: a record of working values would cost an allocation per term.
+// the K_0 loop computes them again. 512 covers the I_0 series of every
+// argument the fixed sizes serve (about 80 terms at a double's accuracy below
+// |x| = 25, a few hundred at 512 bits). Fixed-size values only: a record of
+// working values would cost an allocation per term. The slots are left
+// uninitialised, so that an unused record costs nothing.
 template <class Value>
 class TermRecord {
 public:
     void keep(const Value& term) {
         if (count_ < capacity) {
-            terms_[count_++] = term;
+            slots_[count_++].term = term;
         }
     }
     // Term k >= 1, or null when it was not kept.
-    const Value* term(std::uint64_t k) const { return k <= count_ ? &terms_[k - 1] : nullptr; }
+    const Value* term(std::uint64_t k) const {
+        return k <= count_ ? &slots_[k - 1].term : nullptr;
+    }
 
 private:
-    static constexpr std::size_t capacity = 128;
-    std::array<Value, capacity> terms_;
+    union Slot {
+        Slot() {}
+        Value term;
+    };
+    static constexpr std::size_t capacity = 512;
+    std::array<Slot, capacity> slots_;
     std::size_t count_ = 0;
 };
 

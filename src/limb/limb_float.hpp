@@ -37,6 +37,15 @@ __extension__ typedef unsigned __int128 Wide;  // GCC and Clang
 constexpr int limb_bits = 64;
 constexpr Limb top_bit = Limb{1} << 63;
 
+// The largest size handled here: up to 512 bits, which covers the working
+// and series precisions of the rounded-to-double functions up to about 130
+// digits, and the full-precision K series (about twice the working
+// precision) up to about 230 bits. Up to there the fixed sizes beat MPFR's
+// arithmetic, whose call overhead and generality dominate at a few limbs;
+// from 9 limbs on MPFR's assembly products and its linear-time division by an
+// integer win (checks/check_bessel_full_precision.cpp --speed shows both).
+constexpr int max_limbs = 8;
+
 // Quotients are taken by integers below this bound (k^2, k(k+1), 8k and k
 // for k <= 99999 all are): the quotient of a significand times 2^64 then has
 // at least 64N + 24 bits, more than the p + 1 that rounding needs.
