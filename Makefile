@@ -31,7 +31,8 @@ test: install checks
 	$(CHECK_DIR)/check_bessel_full_precision checks/bessel_references.txt
 	$(PY) -m pytest -q
 
-# The full sweep of the exact arithmetic against MPFR (about a minute).
+# The full sweep of the exact arithmetic against MPFR: 20 times the rounds of
+# the quick one at every precision.
 check-arith: checks
 	$(CHECK_DIR)/check_exact_arithmetic
 

@@ -7,8 +7,9 @@
 //
 //   check_bessel_full_precision REFERENCES [--speed]
 //
-// --speed prints, instead, nanoseconds per call of the K_0 and K_1 pair and
-// of I_0 at the engine's typical precisions. The loops poll for Ctrl-C
+// --speed prints, instead, nanoseconds per call of the K_0 and K_1 pair, K_0
+// and I_0 at the engine's typical precisions, and of exponential() beside
+// mpfr_exp up to the largest fixed size. The loops poll for Ctrl-C
 // through the interpreter, so this program hosts one. Exits 1 on any failure.
 
 #include <Python.h>
@@ -25,6 +26,8 @@
 #include <vector>
 
 #include "bessel/bessel_full_precision.hpp"
+#include "limb/exponential.hpp"
+#include "limb/limb_float.hpp"
 
 namespace {
 
@@ -144,6 +147,17 @@ void print_speed() {
             double i0 = ns_per_call([&] { bessel_full_precision(BesselKind::first, 0, x, bits); });
             std::printf("%6u %6g %10.0f %10.0f %10.0f\n", bits, xd, pair, k0, i0);
         }
+    }
+    std::printf("\ne^x at x = 3.7/3, ns per call\n%6s %12s %10s\n", "bits", "exponential",
+                "mpfr_exp");
+    for (Bits bits = 64; bits <= 64 * limb_float::max_limbs; bits += 64) {
+        WorkingValue x(bits);
+        WorkingValue e(bits);
+        mpfr_set_d(x.get(), 3.7, MPFR_RNDN);
+        mpfr_div_ui(x.get(), x.get(), 3, MPFR_RNDN);
+        double ours = ns_per_call([&] { exponential(e, x); });
+        double theirs = ns_per_call([&] { mpfr_exp(e.get(), x.get(), MPFR_RNDN); });
+        std::printf("%6u %12.0f %10.0f\n", bits, ours, theirs);
     }
 }
 

@@ -64,9 +64,10 @@ template <class Arithmetic, class Value>
     return arithmetic.quotient_magnitude(term, sum) < series_tolerance;
 }
 
-// Polls for pending signals every `stride` passes: every 64 passes at small
-// precisions, where a pass costs well under a microsecond, and on every pass
-// from 2^14 bits on, where a single pass can take long enough to matter.
+// Polls for pending signals every 64 passes at small precisions, where a
+// pass is so short that a poll on each would be a noticeable share of it, and
+// on every pass from 2^14 bits on, where a single pass can take long enough
+// for a wait on Ctrl-C to be felt.
 // Inline, so that a pass that does not poll calls nothing: an opaque call
 // on every pass would make the loops reload their constants from memory.
 class LoopPoll {
