@@ -31,7 +31,7 @@ def offered() -> None:
 
 def gwr_section() -> None:
     print(f"\nInverse Laplace transforms, gwr_rust(F, times, m={GWR_TERMS})")
-    print(f"{'F(s)':>16} {'f(t)':>19} {'t':>5} {'result':>22} {'exact':>22} {'error':>9}")
+    print(f"{'F(s)':>16} {'f(t)':>19} {'t':>5} {'result':>22} {'exact':>22} {'abs error':>9}")
     for f_name, transform, exact_name, exact in TRANSFORM_PAIRS:
         results = _native.gwr_rust(transform, GWR_TIMES, GWR_TERMS)
         for t, value in zip(GWR_TIMES, results):

@@ -95,8 +95,8 @@ std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingVa
                                           const SeriesRule& rule, EulerConstant gamma) {
     return on_limbs<K0Series>(bits, [&](auto& arithmetic) -> std::optional<K0Series> {
         using Value = typename std::remove_reference_t<decltype(arithmetic)>::Value;
-        std::optional<Value> ratio = arithmetic.take(q);
-        if (!ratio || ratio->zero) {
+        std::optional<Value> ratio = arithmetic.take_regular(q);
+        if (!ratio) {
             return std::nullopt;
         }
         TermRecord<Value> record;

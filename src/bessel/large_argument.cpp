@@ -110,9 +110,9 @@ std::optional<WorkingValue> limb_sum(const WorkingValue& reciprocal, const Worki
     }
     return on_limbs<WorkingValue>(bits, [&](auto& arithmetic) -> std::optional<WorkingValue> {
         using Value = typename std::remove_reference_t<decltype(arithmetic)>::Value;
-        std::optional<Value> r = arithmetic.take(reciprocal);
+        std::optional<Value> r = arithmetic.take_regular(reciprocal);
         std::optional<Value> p = arithmetic.take(prev);
-        if (!r || r->zero || !p) {
+        if (!r || !p) {
             return std::nullopt;
         }
         return arithmetic.give(expansion_loop(arithmetic, *r, *p, mu, kind, last_index));

@@ -28,8 +28,8 @@ WorkingValue series_sum(const WorkingValue& q, Bits bits, SeriesOrder order,
     std::optional<WorkingValue> fast =
         on_limbs<WorkingValue>(bits, [&](auto& arithmetic) -> std::optional<WorkingValue> {
             using Value = typename std::remove_reference_t<decltype(arithmetic)>::Value;
-            std::optional<Value> ratio = arithmetic.take(q);
-            if (!ratio || ratio->zero) {
+            std::optional<Value> ratio = arithmetic.take_regular(q);
+            if (!ratio) {
                 return std::nullopt;
             }
             NoTermRecord<Value> record;

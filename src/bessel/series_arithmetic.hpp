@@ -92,6 +92,14 @@ public:
     std::optional<Value> take(const WorkingValue& v) const {
         return limb_float::import_value<N>(v);
     }
+    // v when it is regular (not zero) and of moderate exponent.
+    std::optional<Value> take_regular(const WorkingValue& v) const {
+        std::optional<Value> out = take(v);
+        if (out && out->zero) {
+            out.reset();
+        }
+        return out;
+    }
     WorkingValue give(const Value& v) const {
         WorkingValue out(bits_);
         limb_float::export_value(out, v);

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "limb/limb_float.hpp"
+#include "limb/limb_value.hpp"
 
 namespace limb_float {
 
