@@ -21,15 +21,18 @@ demo: install
 checks: setup
 	cmake -S . -B $(CHECK_DIR) -DPython_EXECUTABLE=$(abspath $(PY)) \
 	    -DCMAKE_BUILD_TYPE=Release -DINVLAP_CHECKS=ON >/dev/null
-	env -u MAKEFLAGS -u MAKELEVEL cmake --build $(CHECK_DIR) -j2 --target check_exact_arithmetic
+	env -u MAKEFLAGS -u MAKELEVEL cmake --build $(CHECK_DIR) -j2 --target check_exact_arithmetic check_bessel_full_precision
 
-# A quick sweep of the exact arithmetic first: the Python suite sees it only
-# through doubles, which hide most single-bit faults.
+# A quick sweep of the exact arithmetic and the full-precision Bessel values
+# first: the Python suite sees them only through doubles, which hide most
+# single-bit faults.
 test: install checks
 	$(CHECK_DIR)/check_exact_arithmetic --quick
+	$(CHECK_DIR)/check_bessel_full_precision checks/bessel_references.txt
 	$(PY) -m pytest -q
 
-# The full sweep of the exact arithmetic against MPFR (about a minute).
+# The full sweep of the exact arithmetic against MPFR: 20 times the rounds of
+# the quick one at every precision.
 check-arith: checks
 	$(CHECK_DIR)/check_exact_arithmetic
 

@@ -102,87 +102,110 @@ void expect(const char* what, const WorkingValue& mpfr_result, const Value<N>& o
     }
 }
 
+// The values one round works on, all at the precision checked.
+struct Operands {
+    explicit Operands(Bits bits_) : bits(bits_), a(bits), b(bits), c(bits), r(bits), t(bits) {}
+    Bits bits;
+    WorkingValue a, b, c, r, t;
+};
+
+// Sums of a with: a random b, a nearly opposite b (deep cancellation, exact
+// zero), b at exponent gaps around the precision (both orders), and a carry
+// out of an all-ones significand with a two-bit addend at any gap, where the
+// one bit the carry pushes out below can alone break a tie.
+template <int N>
+void check_sums(Operands& o, const Format& f) {
+    const Value<N> la = *import_value<N>(o.a);
+    add(o.r, o.a, o.b);
+    expect("add", o.r, limb_float::add<N>(la, *import_value<N>(o.b), f), o.bits);
+
+    set(o.c, o.a);
+    if (rng() % 2 != 0) {
+        neg(o.c, o.c);
+    }
+    random_value(o.t, o.bits, -300, -200);
+    mpfr_mul_2si(o.t.get(), o.t.get(), mpfr_get_exp(o.a.get()), MPFR_RNDN);
+    if (rng() % 4 != 0) {
+        add(o.c, o.c, o.t);
+    }
+    add(o.r, o.a, o.c);
+    expect("add, cancelling", o.r, limb_float::add<N>(la, *import_value<N>(o.c), f), o.bits);
+
+    random_value(o.c, o.bits, 0, 0);
+    mpfr_set_exp(o.c.get(), mpfr_get_exp(o.a.get()) - static_cast<long>(o.bits - 3 + rng() % 8));
+    const Value<N> lc = *import_value<N>(o.c);
+    add(o.r, o.a, o.c);
+    expect("add, gap", o.r, limb_float::add<N>(la, lc, f), o.bits);
+    add(o.r, o.c, o.a);
+    expect("add, gap reversed", o.r, limb_float::add<N>(lc, la, f), o.bits);
+
+    all_ones(o.t, o.bits, mpfr_get_exp(o.a.get()));
+    two_bits(o.c, o.bits, mpfr_get_exp(o.a.get()) - 1 - static_cast<long>(rng() % (o.bits + 1)));
+    add(o.r, o.t, o.c);
+    expect("add, carry", o.r,
+           limb_float::add<N>(*import_value<N>(o.t), *import_value<N>(o.c), f), o.bits);
+}
+
+// Products and quotients of a by integers: any below 2^64, any below 2^40,
+// and k^2, k(k+1) and k for k on both sides of the reciprocal tables' end.
+template <int N>
+void check_integer_operations(Operands& o, const Format& f) {
+    const Value<N> la = *import_value<N>(o.a);
+    Limb u = rng() >> (rng() % 64);
+    u = u == 0 ? 1 : u;
+    bool flip = rng() % 2 != 0;
+    mul_ui(o.r, o.a, u);
+    if (flip) {
+        neg(o.r, o.r);
+    }
+    expect("mul_integer", o.r, mul_integer<N>(la, u, flip, f), o.bits);
+
+    Limb d = rng() >> (24 + rng() % 40);  // below 2^40
+    d = d == 0 ? 1 : d;
+    div_ui(o.r, o.a, d);
+    expect("div_integer", o.r, div_integer<N>(la, Divisor<N>(d), f), o.bits);
+    Limb k = 1 + rng() % (table_size + 200);
+    div_ui(o.r, o.a, k * k);
+    expect("div_integer k^2", o.r, div_integer<N>(la, divisor_square<N>(k), f), o.bits);
+    div_ui(o.r, o.a, k * (k + 1));
+    expect("div_integer k(k+1)", o.r, div_integer<N>(la, divisor_pronic<N>(k), f), o.bits);
+    div_ui(o.r, o.a, k);
+    expect("div_integer k", o.r, div_integer<N>(la, divisor_index<N>(k), f), o.bits);
+}
+
+// round_integer against setting the integer, and greater_abs against mpfr_cmpabs.
+template <int N>
+void check_rounding_and_comparison(Operands& o) {
+    Limb w = rng() >> (1 + rng() % 63);  // below 2^63
+    if (w != 0) {
+        set_ui(o.r, w);
+        WorkingValue rounded(64);
+        set_ui(rounded, round_integer(w, static_cast<int>(o.bits)));
+        ++checks;
+        if (mpfr_cmp(rounded.get(), o.r.get()) != 0 && failures++ < 10) {
+            std::printf("FAIL round_integer at %u bits: %lu\n", o.bits,
+                        static_cast<unsigned long>(w));
+        }
+    }
+    ++checks;
+    const bool greater = limb_float::greater_abs<N>(*import_value<N>(o.a), *import_value<N>(o.b));
+    if (greater != (mpfr_cmpabs(o.a.get(), o.b.get()) > 0) && failures++ < 10) {
+        std::printf("FAIL greater_abs at %u bits\n", o.bits);
+    }
+}
+
 template <int N>
 void run(Bits bits, int rounds) {
-    Format f(static_cast<int>(bits), N);
-    WorkingValue a(bits), b(bits), c(bits), r(bits), t(bits);
+    const Format f(static_cast<int>(bits), N);
+    Operands o(bits);
     for (int it = 0; it < rounds; ++it) {
-        random_value(a, bits, -20, 20);
-        random_value(b, bits, -20, 20);
-        Value<N> la = *import_value<N>(a);
-        Value<N> lb = *import_value<N>(b);
-        mul(r, a, b);
-        expect("mul", r, limb_float::mul<N>(la, lb, f), bits);
-        add(r, a, b);
-        expect("add", r, limb_float::add<N>(la, lb, f), bits);
-
-        // Nearly equal magnitudes: deep cancellation, exact zero.
-        set(b, a);
-        if (rng() % 2 != 0) {
-            neg(b, b);
-        }
-        random_value(t, bits, -300, -200);
-        mpfr_mul_2si(t.get(), t.get(), mpfr_get_exp(a.get()), MPFR_RNDN);
-        if (rng() % 4 != 0) {
-            add(b, b, t);
-        }
-        lb = *import_value<N>(b);
-        add(r, a, b);
-        expect("add, cancelling", r, limb_float::add<N>(la, lb, f), bits);
-
-        // Exponent gaps around the precision, both orders.
-        random_value(b, bits, 0, 0);
-        mpfr_set_exp(b.get(), mpfr_get_exp(a.get()) - static_cast<long>(bits - 3 + rng() % 8));
-        lb = *import_value<N>(b);
-        add(r, a, b);
-        expect("add, gap", r, limb_float::add<N>(la, lb, f), bits);
-        add(r, b, a);
-        expect("add, gap reversed", r, limb_float::add<N>(lb, la, f), bits);
-
-        // A carry out of an all-ones significand, the addend two bits at any
-        // gap: the one bit the carry pushes out below can alone break a tie.
-        all_ones(t, bits, mpfr_get_exp(a.get()));
-        two_bits(c, bits, mpfr_get_exp(a.get()) - 1 - static_cast<long>(rng() % (bits + 1)));
-        add(r, t, c);
-        expect("add, carry", r, limb_float::add<N>(*import_value<N>(t), *import_value<N>(c), f),
-               bits);
-
-        Limb u = rng() >> (rng() % 64);
-        u = u == 0 ? 1 : u;
-        bool flip = rng() % 2 != 0;
-        mul_ui(r, a, u);
-        if (flip) {
-            neg(r, r);
-        }
-        expect("mul_integer", r, mul_integer<N>(la, u, flip, f), bits);
-
-        Limb d = rng() >> (24 + rng() % 40);  // below 2^40
-        d = d == 0 ? 1 : d;
-        div_ui(r, a, d);
-        expect("div_integer", r, div_integer<N>(la, Divisor<N>(d), f), bits);
-        Limb k = 1 + rng() % 300;
-        div_ui(r, a, k * k);
-        expect("div_integer k^2", r, div_integer<N>(la, divisor_square<N>(k), f), bits);
-        div_ui(r, a, k * (k + 1));
-        expect("div_integer k(k+1)", r, div_integer<N>(la, divisor_pronic<N>(k), f), bits);
-        div_ui(r, a, k);
-        expect("div_integer k", r, div_integer<N>(la, divisor_index<N>(k), f), bits);
-
-        Limb w = rng() >> (1 + rng() % 63);  // below 2^63
-        if (w != 0) {
-            set_ui(r, w);
-            WorkingValue rounded(64);
-            set_ui(rounded, round_integer(w, static_cast<int>(bits)));
-            ++checks;
-            if (mpfr_cmp(rounded.get(), r.get()) != 0 && failures++ < 10) {
-                std::printf("FAIL round_integer at %u bits: %lu\n", bits, static_cast<unsigned long>(w));
-            }
-        }
-
-        ++checks;
-        if (limb_float::greater_abs<N>(la, lb) != (mpfr_cmpabs(a.get(), b.get()) > 0) && failures++ < 10) {
-            std::printf("FAIL greater_abs at %u bits\n", bits);
-        }
+        random_value(o.a, bits, -20, 20);
+        random_value(o.b, bits, -20, 20);
+        mul(o.r, o.a, o.b);
+        expect("mul", o.r, limb_float::mul<N>(*import_value<N>(o.a), *import_value<N>(o.b), f), bits);
+        check_sums<N>(o, f);
+        check_integer_operations<N>(o, f);
+        check_rounding_and_comparison<N>(o);
     }
 }
 
@@ -222,7 +245,7 @@ int main(int argc, char** argv) {
     for (Bits bits = 1; bits <= served_bits; ++bits) {
         with_limbs(bits, [&](auto limbs) { run<decltype(limbs)::value>(bits, rounds); });
     }
-    // 44 bits on: where exponential() hands over to mpfr_exp.
+    // On past the fixed sizes: exponential() hands over to mpfr_exp below them.
     for (Bits bits = 1; bits <= served_bits + 44; ++bits) {
         check_exponential(bits, rounds / 5);
     }

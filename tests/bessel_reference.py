@@ -8,6 +8,11 @@ exponent range is MPFR's default, 1 - 2^30 ... 2^30 - 1 (gmpy2's default
 context has the same; it is set here explicitly all the same), so overflow
 and underflow happen where they happen in the module. The tests compare the
 module with it bit for bit.
+
+The order of operations is fixed on purpose and must not be "improved": the
+module's results are defined as these roundings in exactly this order (the
+50-place Euler constant, the doubles 2 pi and pi/2, the stop test on a
+double), so another order, even a more accurate one, would give other bits.
 """
 
 import math

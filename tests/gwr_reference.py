@@ -3,6 +3,10 @@
 Written from the published method step by step, with no shortcut: every value is a
 fresh gmpy2 mpfr at P bits, every operation rounds to nearest once, in the order
 fixed for the extension module. It shares no code with the module.
+
+That order is fixed on purpose and must not be "improved": the module's results
+are defined as these roundings in exactly this order, so another order, even a more
+accurate one, would give other bits.
 """
 
 import math

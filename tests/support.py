@@ -16,6 +16,24 @@ class Probe:
         return 1
 
 
+class Sentinel(Exception):
+    """An exception only the test's own callable raises."""
+
+
+class Unprintable:
+    """An object whose str() fails."""
+
+    def __str__(self):
+        raise RuntimeError("no text")
+
+
+class LengthFails(list):
+    """A list whose len() raises."""
+
+    def __len__(self):
+        raise ValueError("no length")
+
+
 def refcounts_unchanged(call, *objs):
     gc.collect()  # garbage made earlier must not be freed between the two counts
     before = [sys.getrefcount(o) for o in objs]

@@ -9,21 +9,12 @@ import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 from invlap._native import besseli_rust
-from support import Hooks, Probe, leaks, refcounts_unchanged, run_python
+from support import (Hooks, LengthFails, Probe, Sentinel, Unprintable, leaks, refcounts_unchanged,
+                     run_python)
 
 under_sanitizer = pytest.mark.skipif(
     os.environ.get("INVLAP_SANITIZE") == "1",
     reason="getallocatedblocks and mallinfo2 see nothing under PYTHONMALLOC=malloc and ASan")
-
-
-class LengthFails(list):
-    def __len__(self):
-        raise ValueError("no length")
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 def fn(s):
@@ -198,10 +189,6 @@ u32_arg = either(st.one_of(st.integers(0, 40), st.booleans()),
                  st.one_of(odd, st.sampled_from(INVALID_U32)))
 m_arg = either(st.integers(0, 8), st.one_of(odd, st.sampled_from(INVALID_U64)))
 prec_arg = either(st.integers(1, 40), st.one_of(odd, st.sampled_from(INVALID_U32)))
-
-
-class Sentinel(Exception):
-    pass
 
 
 def raise_sentinel(s):

@@ -5,11 +5,8 @@ import traceback
 
 import pytest
 
-from support import HOOK_SITES, Hooks, assert_reaches_routine, outcome
-
-
-class Sentinel(Exception):
-    pass
+from support import (HOOK_SITES, Hooks, LengthFails, Sentinel, Unprintable, assert_reaches_routine,
+                     outcome)
 
 
 def raising_fn(sentinel):
@@ -165,17 +162,12 @@ def test_gwr_arguments_pass_conversion(native, times, kwargs):
     assert_reaches_routine(lambda: native.gwr_rust(raising_fn(sentinel), times, **kwargs), sentinel)
 
 
-class LenFails(list):
-    def __len__(self):
-        raise ValueError("no length")
-
-
 class LenLies(list):
     def __len__(self):
         return 2**62
 
 
-@pytest.mark.parametrize("times", [LenFails([1.0]), LenLies([1.0])], ids=["len-raises", "len-lies"])
+@pytest.mark.parametrize("times", [LengthFails([1.0]), LenLies([1.0])], ids=["len-raises", "len-lies"])
 def test_length_only_sizes_the_vector(native, times):
     sentinel = Sentinel()
     assert_reaches_routine(lambda: native.gwr_rust(raising_fn(sentinel), times, m=2), sentinel)
@@ -233,11 +225,6 @@ def test_reworded_type_error_keeps_cause(native, site, make):
     assert str(reworded) == f"argument '{parameter}': inner"
     assert reworded.__cause__ is cause
     assert reworded.__suppress_context__ is True
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 def test_unprintable_type_error(native, monkeypatch):

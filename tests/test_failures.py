@@ -6,7 +6,7 @@ import sys
 
 import pytest
 
-from support import HOOK_SITES, Hooks, LengthHooks, run_python
+from support import HOOK_SITES, Hooks, LengthHooks, Unprintable, run_python
 
 
 def unsupported_order(native):
@@ -119,11 +119,6 @@ def test_panic_subclass_is_passed_on(native, panic_type):
     with pytest.raises(BaseException) as caught:
         native.besseli_rust(0, Hooks(derived))
     assert caught.value is derived
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 def test_unprintable_panic_is_resumed_with_fixed_message(native, panic_type, capfd):

@@ -9,7 +9,6 @@ the traceback.
 
 import argparse
 import contextlib
-import functools
 import os
 import sys
 import traceback
@@ -146,20 +145,9 @@ def _invert(args):
     print("\n".join(table_lines(args.expression, times, curves, series, args.digits)))
 
 
-# The Bessel functions of the command, by kind. invlap.besseli and invlap.besselk
-# take over from mpmath as soon as the package has them.
-def _mpmath_bessel(function, n, x, digits=None):
-    # Five guard digits keep the double (or the D digits) correctly rounded for all
-    # but values within 1e-5 ulp of a tie.
-    with mpmath.workdps((digits or 17) + 5):
-        value = function(n, mpmath.mpf(x))
-    return float(value) if digits is None else value
-
-
-BESSEL = {
-    "i": getattr(invlap, "besseli", functools.partial(_mpmath_bessel, mpmath.besseli)),
-    "k": getattr(invlap, "besselk", functools.partial(_mpmath_bessel, mpmath.besselk)),
-}
+# The Bessel functions of the command, by kind: correctly rounded doubles, or
+# mpmath values carrying every digit asked for.
+BESSEL = {"i": invlap.besseli, "k": invlap.besselk}
 
 
 def _bessel(args):
@@ -167,7 +155,10 @@ def _bessel(args):
         raise CommandError(f"N = {args.n}: the order must be >= 0")
     if args.digits is not None and args.digits < 1:
         raise CommandError(f"--digits {args.digits}: must be >= 1")
-    value = BESSEL[args.kind](args.n, args.x, digits=args.digits)
+    if args.digits is None:
+        value = BESSEL[args.kind](args.n, args.x)
+    else:
+        value = BESSEL[args.kind](args.n, args.x, digits=args.digits, output="mpmath")
     if isinstance(value, mpmath.mpf):
         print(mpmath.nstr(value, args.digits, strip_zeros=False))
     else:

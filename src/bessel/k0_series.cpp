@@ -3,41 +3,40 @@
 //   K_0(x) = -(ln(x/2) + gamma) I_0(x) + sum_{k>=1} H_k q^k / (k!)^2,
 //   q = x^2/4,  H_k = 1 + 1/2 + ... + 1/k.
 //
-// The sum starts from the large negative -(ln(x/2) + gamma) I_0(x) and climbs
-// back to K_0(x) ~ e^-x, so about x·log2(e) leading bits cancel; the callers'
-// series precision carries that many extra bits. Euler's constant is read from
-// a 50-place decimal text at the working precision, so above about 166 bits
-// its own accuracy bounds the result. The sum stops when a term is zero, when
-// term/sum falls below 1e-50 (from k = 11 on), or at k = 99999.
+// The sum starts from the large negative -(ln(x/2) + gamma) I_0(x) (~e^x)
+// and climbs back to K_0(x) ~ e^-x, so about 2x log2(e) leading bits cancel;
+// the callers' series precision carries them. With Euler's constant read
+// from a 50-place decimal text, its own accuracy bounds the result above
+// about 166 bits. The sum stops when a term is zero, when the caller's rule
+// says so, or at its last index.
 //
 // Its terms q^k / (k!)^2 are those of the I_0 series, computed by the same
-// steps; up to 256 bits the I_0 loop records them and the K_0 loop reuses
-// them, both in fixed-size exact arithmetic (limb_series.hpp), which rounds every
-// step exactly as MPFR does.
+// steps: where the precision fits a fixed size the I_0 loop records them and
+// the K_0 loop reuses them, both in fixed-size exact arithmetic
+// (series_arithmetic.hpp), which rounds every step exactly as MPFR does.
 
 #include "bessel/k0_series.hpp"
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
-#include "bessel/limb_series.hpp"
+#include "bessel/ascending_sum.hpp"
 #include "bessel/power_series.hpp"
-#include "bessel/series_stop.hpp"
+#include "bessel/series_arithmetic.hpp"
 
 namespace {
 
 constexpr const char* euler_gamma_text = "0.57721566490153286060651209008240243104215933593992";
 
-// Every index k <= 99999 < 2^17 is exact from 17 bits on; there 1/k formed
-// as 1 / (k at `bits` bits) equals 1 divided by the integer k, both rounded
-// once, so it can be divided by the integer without setting k first. The
-// series precision of the callers is at least 30 bits.
-constexpr Bits exact_index_bits = 17;
-
 // -(ln(x/2) + gamma) I_0(x): the sum before its first term.
-WorkingValue head(const WorkingValue& x, Bits bits, const WorkingValue& i0) {
+WorkingValue head(const WorkingValue& x, Bits bits, const WorkingValue& i0, EulerConstant source) {
     WorkingValue gamma(bits);
-    set_decimal(gamma, euler_gamma_text);
+    if (source == EulerConstant::fifty_places) {
+        set_decimal(gamma, euler_gamma_text);
+    } else {
+        set_euler_gamma(gamma);
+    }
     WorkingValue s(bits);
     div_ui(s, x, 2);
     log(s, s);
@@ -47,71 +46,37 @@ WorkingValue head(const WorkingValue& x, Bits bits, const WorkingValue& i0) {
     return s;
 }
 
-WorkingValue mpfr_tail(const WorkingValue& q, Bits bits, WorkingValue s) {
+// s + sum_{k>=1} H_k T_k, the terms T_k taken from `record` where it has them.
+template <class Arithmetic, class Record>
+typename Arithmetic::Value k0_tail(Arithmetic& arithmetic, const typename Arithmetic::Value& q,
+                                   typename Arithmetic::Value s, const Record& record,
+                                   const SeriesRule& rule) {
+    using Value = typename Arithmetic::Value;
     // k = 1: T = q and H = 1, so H·T is T itself, exactly.
-    WorkingValue t(bits);
-    set(t, q);
-    add(s, s, t);
-
-    WorkingValue h(bits);
-    set_si(h, 1);
-    WorkingValue reciprocal(bits);
-    WorkingValue v(bits);
-    ToleranceTest tolerance(bits);
-    LoopPoll poll(bits);
-    for (std::uint64_t k = 2; k <= last_series_index; ++k) {
-        mul(t, t, q);
-        div_ui(t, t, k * k);
-        set_si(reciprocal, 1);
-        if (bits >= exact_index_bits) {
-            div_ui(reciprocal, reciprocal, k);
+    Value t = arithmetic.scratch();
+    arithmetic.assign(t, q);
+    arithmetic.add(s, s, t);
+    Value h = arithmetic.one();
+    Value reciprocal = arithmetic.scratch();
+    Value v = arithmetic.scratch();
+    LoopPoll poll(arithmetic.bits());
+    for (std::uint64_t k = 2; k <= rule.last_index; ++k) {
+        const auto index = arithmetic.index_divisor(k);
+        if (const Value* kept = record.term(k)) {
+            arithmetic.assign(t, *kept);
         } else {
-            WorkingValue index(bits);
-            set_uj(index, k);
-            div(reciprocal, reciprocal, index);
+            arithmetic.mul_divide(t, t, q, arithmetic.square_divisor(k));
         }
-        add(h, h, reciprocal);
-        mul(v, h, t);
-        add(s, s, v);
+        arithmetic.reciprocal(reciprocal, index);
+        arithmetic.add(h, h, reciprocal);
+        arithmetic.mul(v, h, t);
+        arithmetic.add(s, s, v);
         // A NaN sum (x < 0 makes ln(x/2) NaN) stays NaN whatever is added:
         // the remaining passes could not change it.
-        if (is_zero(v) || is_nan(s)) {
+        if (arithmetic.is_zero(v) || arithmetic.is_nan(s)) {
             break;
         }
-        if (k >= first_tested_index && tolerance.negligible(v, s)) {
-            break;
-        }
-        poll.pass(k);
-    }
-    return s;
-}
-
-// The same loop for a regular q and a finite s: every T, H and V is then
-// regular, so only the relative test can stop it (a sum that cancels to
-// zero is carried on, as MPFR would).
-template <int N>
-limb_float::Value<N> limb_tail(const limb_float::Value<N>& q, limb_float::Value<N> s,
-                               const TermRecord<N>& record, Bits bits) {
-    const limb_float::Format format(static_cast<int>(bits), N);
-    limb_float::Value<N> t = q;
-    s = limb_float::add(s, t, format);
-    limb_float::Value<N> h = limb_float::one<N>();
-    LimbTolerance<N> tolerance(bits);
-    LoopPoll poll(bits);
-    for (std::uint64_t k = 2; k <= last_series_index; ++k) {
-        const limb_float::Divisor<N> index = limb_float::divisor_index<N>(k);
-        if (k <= record.count) {
-            t = record.terms[k - 1];
-        } else {
-            t = limb_float::mul(t, q, format);
-            t = limb_float::div_integer(t, limb_float::divisor_square<N>(k), format);
-        }
-        const limb_float::Value<N> reciprocal =
-            limb_float::div_integer(limb_float::one<N>(), index, format);
-        h = limb_float::add(h, reciprocal, format);
-        limb_float::Value<N> v = limb_float::mul(h, t, format);
-        s = limb_float::add(s, v, format);
-        if (k >= first_tested_index && tolerance.negligible(v, s)) {
+        if (series_may_stop(arithmetic, rule, k, v, s)) {
             break;
         }
         poll.pass(k);
@@ -119,47 +84,53 @@ limb_float::Value<N> limb_tail(const limb_float::Value<N>& q, limb_float::Value<
     return s;
 }
 
-// Both series in fixed-size exact arithmetic, when the precision and values allow.
-std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingValue& q, Bits bits) {
-    std::optional<K0Series> out;
-    if (bits < exact_index_bits) {
-        return out;
-    }
-    limb_float::with_limbs(bits, [&](auto limbs) {
-        constexpr int n = decltype(limbs)::value;
-        std::optional<limb_float::Value<n>> ratio = limb_float::import_value<n>(q);
-        if (!ratio || ratio->zero) {
-            return;
+WorkingValue mpfr_tail(const WorkingValue& q, Bits bits, WorkingValue s, const SeriesRule& rule) {
+    MpfrArithmetic arithmetic(bits);
+    return k0_tail(arithmetic, q, std::move(s), NoTermRecord<WorkingValue>{}, rule);
+}
+
+// Both series in fixed-size exact arithmetic, when the precision and q allow;
+// the tail in MPFR when the head is not finite (x < 0 makes it NaN).
+std::optional<K0Series> limb_k0_i0_series(const WorkingValue& x, const WorkingValue& q, Bits bits,
+                                          const SeriesRule& rule, EulerConstant gamma) {
+    return on_limbs<K0Series>(bits, [&](auto& arithmetic) -> std::optional<K0Series> {
+        using Value = typename std::remove_reference_t<decltype(arithmetic)>::Value;
+        std::optional<Value> ratio = arithmetic.take_regular(q);
+        if (!ratio) {
+            return std::nullopt;
         }
-        TermRecord<n> record;
-        WorkingValue i0(bits);
-        limb_float::export_value(i0,
-                                 limb_ascending_sum<n>(*ratio, bits, SeriesOrder::zero, &record));
-        WorkingValue s = head(x, bits, i0);
-        std::optional<limb_float::Value<n>> start = limb_float::import_value<n>(s);
-        if (start) {
-            WorkingValue k0(bits);
-            limb_float::export_value(k0, limb_tail<n>(*ratio, *start, record, bits));
-            out.emplace(K0Series{std::move(k0), std::move(i0)});
-        } else {  // NaN (x < 0) or infinite: the MPFR loop, which ends at once for NaN
-            out.emplace(K0Series{mpfr_tail(q, bits, std::move(s)), std::move(i0)});
+        TermRecord<Value> record;
+        WorkingValue i0 = arithmetic.give(
+            ascending_sum(arithmetic, *ratio, SeriesOrder::zero, rule, record));
+        WorkingValue s = head(x, bits, i0, gamma);
+        if (std::optional<Value> start = arithmetic.take(s)) {
+            return K0Series{arithmetic.give(k0_tail(arithmetic, *ratio, *start, record, rule)),
+                            std::move(i0)};
         }
+        return K0Series{mpfr_tail(q, bits, std::move(s), rule), std::move(i0)};
     });
-    return out;
 }
 
 }  // namespace
 
-K0Series bessel_k0_i0_series(const WorkingValue& x, Bits bits) {
+K0Series bessel_k0_i0_series(const WorkingValue& x, Bits bits, const SeriesRule& rule,
+                             EulerConstant gamma) {
     WorkingValue q = quarter_square(x, bits);
-    if (std::optional<K0Series> fast = limb_k0_i0_series(x, q, bits)) {
+    if (std::optional<K0Series> fast = limb_k0_i0_series(x, q, bits, rule, gamma)) {
         return std::move(*fast);
     }
-    WorkingValue i0 = bessel_i0_series(x, bits);
-    WorkingValue k0 = mpfr_tail(q, bits, head(x, bits, i0));
+    WorkingValue i0 = bessel_i0_series(x, bits, rule);
+    WorkingValue k0 = mpfr_tail(q, bits, head(x, bits, i0, gamma), rule);
     return K0Series{std::move(k0), std::move(i0)};
 }
 
-WorkingValue bessel_k0_series(const WorkingValue& x, Bits bits) {
-    return std::move(bessel_k0_i0_series(x, bits).k0);
+WorkingValue wronskian_k1(const WorkingValue& x, const K0Series& k0_i0, const WorkingValue& i1,
+                          Bits bits) {
+    WorkingValue u(bits);
+    ui_div(u, 1, x);  // 1 is exact at every precision: one rounding of 1/x
+    WorkingValue t(bits);
+    mul(t, i1, k0_i0.k0);
+    sub(u, u, t);
+    div(u, u, k0_i0.i0);
+    return u;
 }

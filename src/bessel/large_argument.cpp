@@ -8,58 +8,40 @@
 // The series diverges: its terms shrink until k is near 2x and grow after.
 // The sum is cut at the last term that is not larger than the one before it
 // (optimal truncation: the error is about the smallest term, some e^-2x
-// relative), and at 199 terms at most. From x = 25 on that error is below
+// relative), and at the caller's cap. From x = 25 on that error is below
 // 2^-70, far under a double's half ulp; it, not the working precision, bounds
 // the accuracy when many digits are asked for at moderate x.
 //
-// Up to 256 bits, for finite x and orders below 2^25, the loop runs in
-// fixed-size exact arithmetic (limb_float.hpp), which rounds every step exactly as
-// MPFR does; otherwise in MPFR.
+// Where the precision fits a fixed size, for finite x and orders below 2^25,
+// the loop runs in fixed-size exact arithmetic (series_arithmetic.hpp), which
+// rounds every step exactly as MPFR does; otherwise in MPFR.
 
 #include "bessel/large_argument.hpp"
 
-#include <cmath>
-#include <cstdint>
 #include <limits>
 #include <optional>
 #include <utility>
 
-#include "limb/limb_division.hpp"
-#include "limb/limb_bridge.hpp"
+#include "bessel/series_arithmetic.hpp"
 #include "bessel/series_stop.hpp"
 
 namespace {
-
-constexpr std::uint64_t last_expansion_index = 199;
 
 // prev starts at the largest double, not at the leading 1: the first term is
 // always accepted.
 constexpr double initial_previous_magnitude = std::numeric_limits<double>::max();
 
+// Below 2^53 the factors are exact integers under 2^54, never zero (an odd
+// square is never 4n^2), so their rounding to `bits` bits is an integer too:
+// what the fixed-size arithmetic multiplies by.
+constexpr double limb_mu_limit = 0x1p53;
+
 // f_k = +-((2k-1)^2 - mu) in double arithmetic: integer-valued (an odd square
 // minus an even integer, either exact or rounded to a double beyond 2^53,
 // which is an integer).
-double factor_of(std::uint64_t k, double mu, Expansion kind) {
+double factor_of(std::uint64_t k, double mu, BesselKind kind) {
     double odd = static_cast<double>(2 * k - 1);
-    return kind == Expansion::first_kind ? odd * odd - mu : mu - odd * odd;
-}
-
-// From 53 bits on a double is exact at the working precision, so multiplying
-// by the value set from f is one rounding of the exact product: what
-// mpfr_mul_si gives for the same integer. Below 53 bits f itself is first
-// rounded to the working precision, and mpfr_mul_d or mpfr_mul_si would skip
-// that rounding: there f is set first, rounding it, and then multiplied.
-constexpr Bits double_exact_bits = 53;
-constexpr double long_range_limit = 0x1p63;
-
-void multiply_by_factor(WorkingValue& d, const WorkingValue& t, double f, WorkingValue& scratch,
-                        Bits bits) {
-    if (bits >= double_exact_bits && std::fabs(f) < long_range_limit) {
-        mul_si(d, t, static_cast<long>(f));
-    } else {
-        set_d(scratch, f);
-        mul(d, t, scratch);
-    }
+    return kind == BesselKind::first ? odd * odd - mu : mu - odd * odd;
 }
 
 // After term t was added, can a later pass still change the sum?
@@ -71,38 +53,46 @@ void multiply_by_factor(WorkingValue& d, const WorkingValue& t, double f, Workin
 // round-to-nearest gives the same sum back, and the argument repeats. A zero
 // term makes every later term zero (0 times a finite factor), which leaves a
 // nonzero sum alone; a NaN sum stays NaN.
-bool sum_is_final(const WorkingValue& t, const WorkingValue& sum, Bits bits) {
-    if (is_nan(sum)) {
+template <class Arithmetic, class Value>
+bool sum_is_final(const Arithmetic& arithmetic, const Value& t, const Value& sum) {
+    if (arithmetic.is_nan(sum)) {
         return true;
     }
-    if (is_zero(t)) {
-        return !is_zero(sum);
+    if (arithmetic.is_zero(t)) {
+        return !arithmetic.is_zero(sum);
     }
-    return is_regular(t) && is_regular(sum) &&
-           exponent(t) <= exponent(sum) - static_cast<long>(bits) - 2;
+    return arithmetic.is_regular(t) && arithmetic.is_regular(sum) &&
+           arithmetic.exponent(t) <=
+               arithmetic.exponent(sum) - static_cast<long>(arithmetic.bits()) - 2;
 }
 
-WorkingValue mpfr_sum(const WorkingValue& reciprocal, const WorkingValue& prev, Bits bits,
-                      double mu, Expansion kind) {
-    WorkingValue sum(bits);
-    set_si(sum, 1);
-    WorkingValue term(bits);
-    set_si(term, 1);
-    WorkingValue next(bits);
-    WorkingValue factor(bits);
-    LoopPoll poll(bits);
-    for (std::uint64_t k = 1; k <= last_expansion_index; ++k) {
-        multiply_by_factor(next, term, factor_of(k, mu, kind), factor, bits);
-        div_ui(next, next, 8 * k);
-        mul(next, next, reciprocal);
-        // prev is |term| once a term has been accepted: comparing magnitudes
-        // with the accepted term itself is the same test, without the copy.
-        if (greater_abs(next, k == 1 ? prev : term)) {
+// The loop, for 1/x as `reciprocal` and the first term's bound `prev`.
+template <class Arithmetic>
+typename Arithmetic::Value expansion_loop(Arithmetic& arithmetic,
+                                          const typename Arithmetic::Value& reciprocal,
+                                          const typename Arithmetic::Value& prev, double mu,
+                                          BesselKind kind, std::uint64_t last_index) {
+    using Value = typename Arithmetic::Value;
+    Value sum = arithmetic.one();
+    Value term = arithmetic.one();
+    Value next = arithmetic.scratch();
+    LoopPoll poll(arithmetic.bits());
+    for (std::uint64_t k = 1; k <= last_index; ++k) {
+        arithmetic.mul_factor(next, term, factor_of(k, mu, kind));
+        arithmetic.div_eight_index(next, next, k);
+        arithmetic.mul(next, next, reciprocal);
+        // Two separate tests rather than one on a chosen operand: selecting
+        // the operand put the comparison on the fixed-size loop's critical
+        // path. prev is |term| once a term has been accepted: comparing
+        // magnitudes with the accepted term itself is the same test.
+        const bool grows = k == 1 ? arithmetic.greater_abs(next, prev)
+                                  : arithmetic.greater_abs(next, term);
+        if (grows) [[unlikely]] {
             break;  // the growing term is not added
         }
-        add(sum, sum, next);
+        arithmetic.add(sum, sum, next);
         std::swap(term, next);
-        if (sum_is_final(term, sum, bits)) {
+        if (sum_is_final(arithmetic, term, sum)) {
             break;
         }
         poll.pass(k);
@@ -110,66 +100,23 @@ WorkingValue mpfr_sum(const WorkingValue& reciprocal, const WorkingValue& prev, 
     return sum;
 }
 
-// Below 2^53 the factors are exact integers under 2^54, never zero (an odd
-// square is never 4n^2), so their rounding to `bits` bits is an integer too.
-constexpr double limb_mu_limit = 0x1p53;
-
-// The same loop for a regular reciprocal: every term is then regular, so the
-// loop ends on a growing term, on the sum becoming final, or at 199 terms.
-template <int N>
-limb_float::Value<N> limb_loop(const limb_float::Value<N>& reciprocal,
-                               const limb_float::Value<N>& prev, Bits bits, double mu,
-                               Expansion kind) {
-    const limb_float::Format format(static_cast<int>(bits), N);
-    limb_float::Value<N> sum = limb_float::one<N>();
-    limb_float::Value<N> term = limb_float::one<N>();
-    LoopPoll poll(bits);
-    for (std::uint64_t k = 1; k <= last_expansion_index; ++k) {
-        // x / (8k) = (x / k) / 8 exactly when rounding to nearest: scaling by a
-        // power of two commutes with it (the exponents stay far from MPFR's limits).
-        const limb_float::Divisor<N> divisor = limb_float::divisor_index<N>(k);
-        double f = factor_of(k, mu, kind);
-        // Setting f at `bits` bits rounds |f| like this, the sign apart.
-        const auto magnitude = static_cast<limb_float::Limb>(std::fabs(f));
-        const limb_float::Limb factor =
-            limb_float::round_integer(magnitude, static_cast<int>(bits));
-        limb_float::Value<N> next = limb_float::mul_integer(term, factor, f < 0, format);
-        next = limb_float::div_integer(next, divisor, format);
-        next.e -= 3;
-        next = limb_float::mul(next, reciprocal, format);
-        // Two separate tests rather than one on a chosen operand: selecting
-        // the operand put the comparison on the loop's critical path.
-        const bool grows =
-            k == 1 ? limb_float::greater_abs(next, prev) : limb_float::greater_abs(next, term);
-        if (grows) [[unlikely]] {
-            break;
-        }
-        sum = limb_float::add(sum, next, format);
-        term = next;
-        if (!sum.zero && term.e <= sum.e - static_cast<std::int64_t>(bits) - 2) {
-            break;  // as sum_is_final: no later term can change the sum
-        }
-        poll.pass(k);
-    }
-    return sum;
-}
-
+// The loop in fixed-size arithmetic, for a regular reciprocal (every term is
+// then regular) and factors below 2^53.
 std::optional<WorkingValue> limb_sum(const WorkingValue& reciprocal, const WorkingValue& prev,
-                                     Bits bits, double mu, Expansion kind) {
-    std::optional<WorkingValue> out;
+                                     Bits bits, double mu, BesselKind kind,
+                                     std::uint64_t last_index) {
     if (!(mu < limb_mu_limit)) {
-        return out;
+        return std::nullopt;
     }
-    limb_float::with_limbs(bits, [&](auto limbs) {
-        constexpr int n = decltype(limbs)::value;
-        std::optional<limb_float::Value<n>> r = limb_float::import_value<n>(reciprocal);
-        std::optional<limb_float::Value<n>> p = limb_float::import_value<n>(prev);
-        if (r && !r->zero && p) {
-            out.emplace(bits);
-            limb_float::export_value(*out, limb_loop<n>(*r, *p, bits, mu, kind));
+    return on_limbs<WorkingValue>(bits, [&](auto& arithmetic) -> std::optional<WorkingValue> {
+        using Value = typename std::remove_reference_t<decltype(arithmetic)>::Value;
+        std::optional<Value> r = arithmetic.take_regular(reciprocal);
+        std::optional<Value> p = arithmetic.take(prev);
+        if (!r || !p) {
+            return std::nullopt;
         }
+        return arithmetic.give(expansion_loop(arithmetic, *r, *p, mu, kind, last_index));
     });
-    return out;
 }
 
 }  // namespace
@@ -182,15 +129,17 @@ double four_n_squared(unsigned long n) {
     return 4.0 * static_cast<double>(static_cast<std::uint64_t>(n) * n);
 }
 
-WorkingValue large_argument_sum(const WorkingValue& x, Bits bits, double mu, Expansion kind) {
+WorkingValue large_argument_sum(const WorkingValue& x, Bits bits, double mu, BesselKind kind,
+                                std::uint64_t last_index) {
     WorkingValue reciprocal(bits);
     // 1 at `bits` bits is exact, so this is the single rounding of 1/x that
     // setting 1 and dividing would give.
     ui_div(reciprocal, 1, x);
     WorkingValue prev(bits);
     set_d(prev, initial_previous_magnitude);
-    if (std::optional<WorkingValue> fast = limb_sum(reciprocal, prev, bits, mu, kind)) {
+    if (std::optional<WorkingValue> fast = limb_sum(reciprocal, prev, bits, mu, kind, last_index)) {
         return std::move(*fast);
     }
-    return mpfr_sum(reciprocal, prev, bits, mu, kind);
+    MpfrArithmetic arithmetic(bits);
+    return expansion_loop(arithmetic, reciprocal, prev, mu, kind, last_index);
 }

@@ -40,7 +40,7 @@ Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, co
     const double xd = rounded_argument(x, bits);
     if (!(xd < asymptotic_threshold)) {  // NaN takes the expansion too
         require_bessel_memory(values.expansion, bits, what);
-        return Method{false, 0, xd};
+        return Method{false, 0};
     }
     const Bits series = series_bits(bits, xd);
     // The order is checked before any value exists rather than after X and
@@ -51,5 +51,5 @@ Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, co
         internal_failure("Only nu=0,1 supported");
     }
     require_bessel_memory(values.series, series, what);
-    return Method{true, series, xd};
+    return Method{true, series};
 }

@@ -37,6 +37,5 @@ struct PathValues {
 struct Method {
     bool series;       // the power series; otherwise the large-argument expansion
     Bits series_bits;  // the series precision, when the series serves
-    double xd;         // x rounded to `bits` bits
 };
 Method choose_method(std::uint32_t n, double x, Bits bits, PathValues values, const char* what);

@@ -1,9 +1,5 @@
 #include "bessel/series_stop.hpp"
 
-#include <cmath>
-
-#include "failure/interrupts.hpp"
-
 namespace {
 
 // 2^-167 < 1e-50 < 2^-166 (log2(1e-50) = -166.096).
@@ -36,26 +32,5 @@ GapVerdict judge_exponent_gap(long term_exponent, long sum_exponent) {
     return GapVerdict::undecided;
 }
 
-bool ToleranceTest::negligible(const WorkingValue& term, const WorkingValue& sum) {
-    if (is_regular(term) && is_regular(sum)) {
-        GapVerdict verdict = judge_exponent_gap(exponent(term), exponent(sum));
-        if (verdict != GapVerdict::undecided) {
-            return verdict == GapVerdict::negligible;
-        }
-    }
-    if (!quotient_) {
-        quotient_.emplace(bits_);
-    }
-    div(*quotient_, term, sum);
-    // A NaN quotient compares false and so does not stop the series.
-    return std::fabs(to_double(*quotient_)) < series_tolerance;
-}
-
 LoopPoll::LoopPoll(Bits bits)
     : mask_(bits >= every_pass_from_bits ? 0 : small_precision_poll_mask) {}
-
-void LoopPoll::pass(std::uint64_t k) const {
-    if ((k & mask_) == 0) {
-        poll_interrupts();
-    }
-}

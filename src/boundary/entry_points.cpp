@@ -2,8 +2,7 @@
 
 #include <optional>
 
-#include "bessel/bessel_i.hpp"
-#include "bessel/bessel_k.hpp"
+#include "bessel/bessel.hpp"
 #include "boundary/bind_arguments.hpp"
 #include "boundary/callback_sampler.hpp"
 #include "boundary/convert.hpp"
@@ -20,6 +19,21 @@ constexpr Signature besselk_signature{"besselk_rust()", {"n", "x", "prec"}, 3, 2
 
 constexpr std::uint64_t default_gaver_terms = 32;
 
+// An optional argument: nothing when `given` is null (left out), else its
+// conversion, a failure reworded to name `name`.
+template <class T>
+Result<std::optional<T>> optional_argument(PyObject* given, const char* name,
+                                           Result<T> (*convert)(PyObject*)) {
+    if (given == nullptr) {
+        return std::optional<T>();
+    }
+    Result<T> converted = convert(given);
+    if (!converted) {
+        return std::unexpected(argument_error(name, std::move(converted.error())));
+    }
+    return std::optional<T>(*converted);
+}
+
 Result<OwnedRef> gwr_body(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     Result<Slots> slots = bind_arguments(gwr_signature, args, nargs, kwnames);
     if (!slots) {
@@ -30,43 +44,32 @@ Result<OwnedRef> gwr_body(PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
     if (!times) {
         return std::unexpected(argument_error("times", std::move(times.error())));
     }
-    std::uint64_t m = default_gaver_terms;
-    if (PyObject* given = (*slots)[2]) {
-        Result<std::uint64_t> converted = convert_u64(given);
-        if (!converted) {
-            return std::unexpected(argument_error("m", std::move(converted.error())));
-        }
-        m = *converted;
+    Result<std::optional<std::uint64_t>> m = optional_argument((*slots)[2], "m", convert_u64);
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
     }
     // For gwr_rust an explicit None means the same as leaving prec out.
-    std::optional<std::uint32_t> digits;
-    if (PyObject* given = (*slots)[3]; given != nullptr && given != Py_None) {
-        Result<std::uint32_t> converted = convert_u32(given);
-        if (!converted) {
-            return std::unexpected(argument_error("prec", std::move(converted.error())));
-        }
-        digits = *converted;
+    PyObject* prec = (*slots)[3] == Py_None ? nullptr : (*slots)[3];
+    Result<std::optional<std::uint32_t>> digits = optional_argument(prec, "prec", convert_u32);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
     }
     // For gwr_rust an absent precision means round(2.1 m) digits.
-    const Bits bits = digits_to_bits(digits ? *digits : gwr_default_digits(m));
+    const std::uint64_t terms = m->value_or(default_gaver_terms);
+    const Bits bits = digits_to_bits(digits->value_or(gwr_default_digits(terms)));
     CallbackSampler sampler(fn_obj.get(), bits);
     std::optional<std::vector<double>> values =
-        gwr_invert(sampler, *times, m, bits, double_sample_bits(bits));
+        gwr_invert(sampler, *times, terms, bits, double_sample_bits(bits));
     if (!values) {
         return std::unexpected(std::move(sampler).take_failure());
     }
     return list_result(*values);
 }
 
-struct BesselArguments {
-    std::uint32_t n;
-    double x;
-    std::uint32_t digits;
-};
-
-// n, x, prec in parameter order; for the Bessel functions None is no integer.
-Result<BesselArguments> bessel_arguments(const Signature& signature, PyObject* const* args,
-                                         Py_ssize_t nargs, PyObject* kwnames) {
+// n, x, prec in parameter order (for the Bessel functions None is no
+// integer), then I_n(x) or K_n(x) at prec digits.
+Result<OwnedRef> bessel_body(BesselKind kind, const Signature& signature, const char* what,
+                             PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     Result<Slots> slots = bind_arguments(signature, args, nargs, kwnames);
     if (!slots) {
         return std::unexpected(std::move(slots.error()));
@@ -79,15 +82,13 @@ Result<BesselArguments> bessel_arguments(const Signature& signature, PyObject* c
     if (!x) {
         return std::unexpected(argument_error("x", std::move(x.error())));
     }
-    std::uint32_t digits = bessel_default_digits;
-    if (PyObject* given = (*slots)[2]) {
-        Result<std::uint32_t> converted = convert_u32(given);
-        if (!converted) {
-            return std::unexpected(argument_error("prec", std::move(converted.error())));
-        }
-        digits = *converted;
+    Result<std::optional<std::uint32_t>> digits =
+        optional_argument((*slots)[2], "prec", convert_u32);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
     }
-    return BesselArguments{*n, *x, digits};
+    const Bits bits = digits_to_bits(digits->value_or(bessel_default_digits));
+    return float_result(bessel_value(kind, *n, *x, bits, what));
 }
 
 }  // namespace
@@ -97,21 +98,15 @@ PyObject* gwr_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
 }
 
 PyObject* besseli_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guard([&]() -> Result<OwnedRef> {
-        Result<BesselArguments> a = bessel_arguments(besseli_signature, args, nargs, kwnames);
-        if (!a) {
-            return std::unexpected(std::move(a.error()));
-        }
-        return float_result(besseli_rust(a->n, a->x, a->digits));
+    return call_guard([&] {
+        return bessel_body(BesselKind::first, besseli_signature, "besseli_rust at this precision",
+                           args, nargs, kwnames);
     });
 }
 
 PyObject* besselk_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guard([&]() -> Result<OwnedRef> {
-        Result<BesselArguments> a = bessel_arguments(besselk_signature, args, nargs, kwnames);
-        if (!a) {
-            return std::unexpected(std::move(a.error()));
-        }
-        return float_result(besselk_rust(a->n, a->x, a->digits));
+    return call_guard([&] {
+        return bessel_body(BesselKind::second, besselk_signature,
+                           "besselk_rust at this precision", args, nargs, kwnames);
     });
 }

@@ -90,3 +90,8 @@ std::string describe_exception(PyObject* exc) {
     PyErr_Clear();
     return text;
 }
+
+std::string describe_pending_exception() {
+    OwnedRef cause = OwnedRef::steal(PyErr_GetRaisedException());
+    return cause ? describe_exception(cause.get()) : "no exception was set";
+}

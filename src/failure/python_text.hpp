@@ -23,3 +23,7 @@ std::string conversion_message(PyObject* obj, const char* target);
 // A one-line description of an exception object: "<type>: <value>", followed by
 // its formatted traceback when it has one.
 std::string describe_exception(PyObject* exc);
+
+// The description of the exception pending, which is taken (cleared), or
+// "no exception was set".
+std::string describe_pending_exception();

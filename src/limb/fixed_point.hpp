@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "limb/limb_float.hpp"
+#include "limb/limb_value.hpp"
 
 namespace limb_float {
 

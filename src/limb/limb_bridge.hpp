@@ -6,16 +6,12 @@
 #include <cstdint>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 #include "limb/limb_float.hpp"
 #include "precision/working_value.hpp"
 
 namespace limb_float {
-
-// The largest size handled here: up to 256 bits, which covers the working
-// and series precisions of up to about 60 digits. Beyond, MPFR's own
-// arithmetic takes over and its call overhead no longer dominates.
-constexpr int max_limbs = 4;
 
 inline int limbs_for(Bits bits) { return static_cast<int>((std::uint64_t{bits} + 63) / 64); }
 
@@ -60,26 +56,18 @@ void export_value(WorkingValue& d, const Value<N>& v) {
     set_significand(d, v.m.data(), N, static_cast<long>(v.e), v.negative);
 }
 
+// Calls visit(std::integral_constant<int, N>{}) for N = n if n is one of
+// Ns + 1; says whether it did.
+template <class Visitor, int... Ns>
+bool visit_size(int n, Visitor& visit, std::integer_sequence<int, Ns...>) {
+    return ((n == Ns + 1 ? (visit(std::integral_constant<int, Ns + 1>{}), true) : false) || ...);
+}
+
 // Calls visit(std::integral_constant<int, N>{}) with N = ceil(bits / 64) and
 // returns true, or returns false when that exceeds max_limbs.
 template <class Visitor>
 bool with_limbs(Bits bits, Visitor&& visit) {
-    switch (limbs_for(bits)) {
-        case 1:
-            visit(std::integral_constant<int, 1>{});
-            return true;
-        case 2:
-            visit(std::integral_constant<int, 2>{});
-            return true;
-        case 3:
-            visit(std::integral_constant<int, 3>{});
-            return true;
-        case 4:
-            visit(std::integral_constant<int, 4>{});
-            return true;
-        default:
-            return false;
-    }
+    return visit_size(limbs_for(bits), visit, std::make_integer_sequence<int, max_limbs>{});
 }
 
 }  // namespace limb_float

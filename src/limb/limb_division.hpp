@@ -7,18 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "limb/limb_float.hpp"
+#include "limb/limb_value.hpp"
 
 namespace limb_float {
 
-// floor(2^320 / d) for 1 < d < 2^40, five limbs, least significant first:
-// the reciprocal for every N up to 4 (see Divisor).
-constexpr int reciprocal_limbs = 5;
+// floor(2^(64R) / d) for 1 < d < 2^40, R = max_limbs + 1 limbs, least
+// significant first: the reciprocal for every N up to max_limbs (see Divisor).
+constexpr int reciprocal_limbs = max_limbs + 1;
 using Reciprocal = std::array<Limb, reciprocal_limbs>;
 
 constexpr Reciprocal reciprocal_of(Limb d) {
     Reciprocal out{};
-    Wide r = 1;  // 2^320 is 1 followed by five zero limbs
+    Wide r = 1;  // 2^(64R) is 1 followed by R zero limbs
     for (int i = reciprocal_limbs - 1; i >= 0; --i) {
         Wide n = r << limb_bits;
         out[i] = static_cast<Limb>(n / d);
@@ -41,20 +41,22 @@ constexpr std::array<Reciprocal, Count> reciprocal_table(Of divisor_of) {
     return table;
 }
 
-constexpr std::size_t series_table_size = 128;     // the series rarely pass k = 90 below |x| = 25
-constexpr std::size_t expansion_table_size = 200;  // all of the expansion's k <= 199
+// The loops pass k = 90 rarely below |x| = 25 at a double's accuracy, and
+// reach k = 400 or so at the full precision of 512 bits (where x may reach
+// about 180). Beyond the table a divisor costs N+1 hardware divisions.
+constexpr std::size_t table_size = 512;
 inline constexpr auto square_reciprocals =
-    reciprocal_table<series_table_size>([](std::size_t k) { return Limb{k} * k; });
+    reciprocal_table<table_size>([](std::size_t k) { return Limb{k} * k; });
 inline constexpr auto pronic_reciprocals =
-    reciprocal_table<series_table_size>([](std::size_t k) { return Limb{k} * (k + 1); });
+    reciprocal_table<table_size>([](std::size_t k) { return Limb{k} * (k + 1); });
 inline constexpr auto index_reciprocals =
-    reciprocal_table<expansion_table_size>([](std::size_t k) { return Limb{k}; });
+    reciprocal_table<table_size>([](std::size_t k) { return Limb{k}; });
 
 // An integer divisor 0 < d < 2^40 with its reciprocal floor(2^(64(N+1)) / d)
 // (N+1 limbs; unused for d = 1). With it the division becomes a few
 // independent multiplications instead of a chain of N+1 hardware divisions,
 // the slowest step of the loops. The reciprocal is the top N+1 limbs of
-// floor(2^320 / d) (a floor of a floor), from the tables above or, beyond
+// floor(2^(64R) / d) (a floor of a floor), from the tables above or, beyond
 // them, made here with N+1 hardware divisions; those depend on d alone, so
 // the processor overlaps them with the pass before.
 template <int N>
@@ -80,7 +82,7 @@ struct Divisor {
 
 template <int N>
 Divisor<N> divisor_square(std::uint64_t k) {
-    if (k > 1 && k < series_table_size) {
+    if (k > 1 && k < table_size) {
         return Divisor<N>(k * k, square_reciprocals[k]);
     }
     return Divisor<N>(k * k);
@@ -88,7 +90,7 @@ Divisor<N> divisor_square(std::uint64_t k) {
 
 template <int N>
 Divisor<N> divisor_pronic(std::uint64_t k) {
-    if (k < series_table_size) {
+    if (k < table_size) {
         return Divisor<N>(k * (k + 1), pronic_reciprocals[k]);
     }
     return Divisor<N>(k * (k + 1));
@@ -96,7 +98,7 @@ Divisor<N> divisor_pronic(std::uint64_t k) {
 
 template <int N>
 Divisor<N> divisor_index(std::uint64_t k) {
-    if (k > 1 && k < expansion_table_size) {
+    if (k > 1 && k < table_size) {
         return Divisor<N>(k, index_reciprocals[k]);
     }
     return Divisor<N>(k);

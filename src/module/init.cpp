@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "failure/call_guard.hpp"
+#include "failure/once_cell.hpp"
 #include "failure/python_text.hpp"
 #include "module/function_table.hpp"
 
@@ -35,29 +36,26 @@ constexpr const char* subinterpreter_message =
     "PyO3 modules do not yet support subinterpreters, see "
     "https://github.com/PyO3/pyo3/issues/576";
 
-// Process-lifetime one-time cells: filled once under the interpreter lock,
-// read with acquire ordering, never released.
+// The interpreter claimed by the first import, never given back.
 std::atomic<std::int64_t> recorded_interpreter{-1};
-std::atomic<PyObject*> module_cache{nullptr};
-std::atomic<PyObject*> all_name{nullptr};
-std::atomic<PyObject*> dunder_name{nullptr};
+OnceCell module_cache;
+OnceCell all_name;
+OnceCell dunder_name;
 
 // Borrowed: the interned string `text`, made on first use.
-PyObject* interned(std::atomic<PyObject*>& cell, const char* text) {
-    if (PyObject* kept = cell.load(std::memory_order_acquire)) {
-        return kept;
-    }
-    PyObject* made = PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
-    if (made == nullptr) {
+PyObject* interned(OnceCell& cell, const char* text) {
+    PyObject* string = cell.get_or_make([text] {
+        PyObject* made =
+            PyUnicode_FromStringAndSize(text, static_cast<Py_ssize_t>(std::strlen(text)));
+        if (made != nullptr) {
+            PyUnicode_InternInPlace(&made);
+        }
+        return made;
+    });
+    if (string == nullptr) {
         api_call_failed();
     }
-    PyUnicode_InternInPlace(&made);
-    PyObject* expected = nullptr;
-    if (!cell.compare_exchange_strong(expected, made, std::memory_order_acq_rel)) {
-        Py_DECREF(made);  // lost a race; the first string stays
-        return expected;
-    }
-    return made;
+    return string;
 }
 
 // New reference: the module's __all__ list, made empty if it is missing.
@@ -115,9 +113,7 @@ Result<bool> register_function(PyObject* module, const FunctionEntry& entry) {
         return std::unexpected(std::move(all.error()));
     }
     if (PyList_Append(all->get(), name.get()) < 0) {
-        OwnedRef cause = OwnedRef::steal(PyErr_GetRaisedException());
-        internal_failure("could not append __name__ to __all__: " +
-                         (cause ? describe_exception(cause.get()) : std::string("no exception was set")));
+        internal_failure("could not append __name__ to __all__: " + describe_pending_exception());
     }
     if (PyObject_SetAttr(module, name.get(), function.get()) < 0) {
         return std::unexpected(fetch_error());
@@ -135,7 +131,7 @@ Result<OwnedRef> initialise() {
     if (!recorded_interpreter.compare_exchange_strong(recorded, id) && recorded != id) {
         return std::unexpected(Error::with_message(PyExc_ImportError, subinterpreter_message));
     }
-    if (PyObject* cached = module_cache.load(std::memory_order_acquire)) {
+    if (PyObject* cached = module_cache.get()) {
         return OwnedRef::borrow(cached);
     }
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, api_version));
@@ -148,12 +144,7 @@ Result<OwnedRef> initialise() {
             return std::unexpected(std::move(registered.error()));  // the cache stays empty
         }
     }
-    PyObject* expected = nullptr;
-    if (module_cache.compare_exchange_strong(expected, module.get(), std::memory_order_acq_rel)) {
-        PyObject* kept = module.release();  // the cache's reference, for good
-        return OwnedRef::borrow(kept);
-    }
-    return OwnedRef::borrow(expected);
+    return OwnedRef::borrow(module_cache.install(std::move(module)));
 }
 
 }  // namespace

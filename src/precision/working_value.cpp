@@ -69,26 +69,6 @@ WorkingValue copy_at(Bits bits, const WorkingValue& v) {
     return out;
 }
 
-WorkingValue with_precision(Bits bits, WorkingValue&& v) {
-    if (v.bits() == bits) {
-        return std::move(v);
-    }
-    WorkingValue out = copy_at(bits, v);
-    WorkingValue released = std::move(v);  // v is given up here, as promised
-    return out;
-}
-
-ValueVector filled_vector(WorkingValue&& v, std::size_t count) {
-    ValueVector out;
-    out.reserve(count);
-    Bits bits = v.bits();
-    for (std::size_t i = 1; i < count; ++i) {
-        out.push_back(copy_at(bits, v));
-    }
-    out.push_back(std::move(v));
-    return out;
-}
-
 namespace {
 
 struct ThreadCacheRelease {

@@ -59,6 +59,10 @@ void set_decimal(WorkingValue& d, const char* text);
 // '-') * 2^exponent, rounded once into d's precision. False when the text is
 // not such an integer.
 bool set_scaled_hex(WorkingValue& d, const char* hex_integer, long exponent);
+// Euler's constant and pi, correctly rounded (MPFR caches them per thread: see
+// free_mpfr_caches_at_thread_exit).
+inline void set_euler_gamma(WorkingValue& d) { mpfr_const_euler(d.get(), nearest); }
+inline void set_pi(WorkingValue& d) { mpfr_const_pi(d.get(), nearest); }
 
 // Arithmetic: d = a op b, rounded once into d's precision. d may alias a or b.
 inline void add(WorkingValue& d, const WorkingValue& a, const WorkingValue& b) {
@@ -90,9 +94,6 @@ inline void mul_d(WorkingValue& d, const WorkingValue& a, double b) {
 }
 inline void div_d(WorkingValue& d, const WorkingValue& a, double b) {
     mpfr_div_d(d.get(), a.get(), b, nearest);
-}
-inline void d_div(WorkingValue& d, double a, const WorkingValue& b) {
-    mpfr_d_div(d.get(), a, b.get(), nearest);
 }
 inline void neg(WorkingValue& d, const WorkingValue& a) { mpfr_neg(d.get(), a.get(), nearest); }
 inline void abs(WorkingValue& d, const WorkingValue& a) { mpfr_abs(d.get(), a.get(), nearest); }
@@ -147,15 +148,8 @@ std::string decimal_text(const WorkingValue& v, std::size_t digits);
 // A new value of `bits` bits set from v.
 WorkingValue copy_at(Bits bits, const WorkingValue& v);
 
-// Takes v over; returns v itself when it already has `bits` bits, else a new
-// value of `bits` bits set from it (v is released).
-WorkingValue with_precision(Bits bits, WorkingValue&& v);
-
-// count >= 1 values equal to v, all at v's precision; the last one is v itself.
-ValueVector filled_vector(WorkingValue&& v, std::size_t count);
-
-// MPFR keeps constants such as log 2 and pi in caches local to each thread,
-// filled by log and exp; a thread that ends without freeing them loses them.
+// MPFR keeps constants such as log 2, pi and Euler's constant in caches local
+// to each thread, filled by log, exp and the constants above; a thread that ends without freeing them loses them.
 // Every routine that may fill them calls this on entry: it arranges, once per
 // thread, for that thread's caches to be freed when the thread ends.
 void free_mpfr_caches_at_thread_exit() noexcept;
