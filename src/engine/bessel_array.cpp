@@ -62,7 +62,7 @@ void ball(BesselFamily family, double n, double x, slong prec, arb_ptr out) {
     ArbValue argument;
     arb_set_d(argument.get(), std::fabs(x));
     const Op op = family == BesselFamily::first_kind ? Op::besseli : Op::besselk;
-    real_bessel(op, static_cast<unsigned long>(n), out, argument.get(), prec);
+    real_bessel(op, static_cast<unsigned long>(n), out, argument.get(), prec, BesselOrders::one);
 }
 
 double correctly_rounded(BesselFamily family, double n, double x) {

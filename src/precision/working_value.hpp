@@ -110,6 +110,10 @@ inline bool greater_abs(const WorkingValue& a, const WorkingValue& b) {
     return !mpfr_nan_p(a.get()) && !mpfr_nan_p(b.get()) && mpfr_cmpabs(a.get(), b.get()) > 0;
 }
 inline bool is_zero(const WorkingValue& v) { return mpfr_zero_p(v.get()) != 0; }
+// a == b as numbers; false when either is NaN.
+inline bool equal(const WorkingValue& a, const WorkingValue& b) {
+    return mpfr_equal_p(a.get(), b.get()) != 0;
+}
 inline bool is_inf(const WorkingValue& v) { return mpfr_inf_p(v.get()) != 0; }
 inline bool is_nan(const WorkingValue& v) { return mpfr_nan_p(v.get()) != 0; }
 // Neither zero, NaN nor infinite: only such a value has an exponent.
