@@ -21,21 +21,43 @@ namespace limb_float {
 // 64N + 1 to 64N + 64 bits: more than the p + 1 that rounding needs, with the
 // remainder deciding the sticky bit. GMP's schoolbook division of 2N + 1 by N
 // limbs finds Q and the remainder exactly, and allocates nothing at these sizes.
+//
+// One and two limbs, the rho algorithm's usual sizes, take shorter roads to
+// the same exact quotient: two hardware divisions, or GMP's two-limb division
+// without the general function's dispatch and copies.
 template <int N>
 inline Value<N> divide_into(Limb u, const Value<N>& d, const Format& f) {
-    std::array<mp_limb_t, 2 * N + 1> numerator{};
-    numerator[2 * N] = u;
-    std::array<mp_limb_t, N + 2> quotient{};
-    std::array<mp_limb_t, N> remainder{};
-    mpn_tdiv_qr(quotient.data(), remainder.data(), 0, numerator.data(), 2 * N + 1, d.m.data(), N);
+    std::array<Limb, N + 1> w{};  // Q, N + 1 significant limbs
     bool sticky = false;
-    for (mp_limb_t r : remainder) {
-        sticky = sticky || r != 0;
-    }
-    // Q = u 2^(128N) / D has N + 1 significant limbs (the top one of the N + 2 is 0).
-    std::array<Limb, N + 1> w{};
-    for (int i = 0; i <= N; ++i) {
-        w[i] = quotient[i];
+    if constexpr (N == 1) {
+        // u < 2^63 <= D: two steps of (remainder : 0) / D.
+        Limb remainder = 0;
+        w[1] = divide_limb(u, 0, d.m[0], remainder);
+        w[0] = divide_limb(remainder, 0, d.m[0], remainder);
+        sticky = remainder != 0;
+    } else if constexpr (N == 2) {
+        // {0, u} / D with three fraction limbs: floor(u 2^(64 + 192) / D).
+        std::array<mp_limb_t, 2> numerator{0, u};
+        std::array<mp_limb_t, 3> quotient{};
+        mpn_divrem_2(quotient.data(), 3, numerator.data(), 2, d.m.data());
+        for (int i = 0; i < 3; ++i) {
+            w[i] = quotient[i];
+        }
+        sticky = (numerator[0] | numerator[1]) != 0;  // the remainder is left there
+    } else {
+        std::array<mp_limb_t, 2 * N + 1> numerator{};
+        numerator[2 * N] = u;
+        std::array<mp_limb_t, N + 2> quotient{};
+        std::array<mp_limb_t, N> remainder{};
+        mpn_tdiv_qr(quotient.data(), remainder.data(), 0, numerator.data(), 2 * N + 1,
+                    d.m.data(), N);
+        for (mp_limb_t r : remainder) {
+            sticky = sticky || r != 0;
+        }
+        // Q = u 2^(128N) / D has N + 1 significant limbs (the top one of the N + 2 is 0).
+        for (int i = 0; i <= N; ++i) {
+            w[i] = quotient[i];
+        }
     }
     const int s = std::countl_zero(w[N]);
     shift_left_bits<N + 1>(w, s);
