@@ -137,12 +137,7 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, const double* p
 
 PointResult ContourPointSolver::solve(double t, const double* parameters, std::string* text,
                                       std::size_t text_digits) {
-    PointResult result;
-    for (Level& level : levels_) {
-        result = solve_at(level, t, parameters, text, text_digits);
-        if (!(result.error > tolerance_ * std::fabs(result.value))) {
-            break;
-        }
-    }
-    return result;
+    return first_level_that_meets(levels_, tolerance_, [&](Level& level) {
+        return solve_at(level, t, parameters, text, text_digits);
+    });
 }

@@ -14,16 +14,6 @@
 
 namespace {
 
-// Saturating, so that an absurd request is refused rather than wrapped.
-std::uint64_t plus(std::uint64_t x, std::uint64_t y) {
-    std::uint64_t r = 0;
-    return __builtin_add_overflow(x, y, &r) ? UINT64_MAX : r;
-}
-std::uint64_t times(std::uint64_t x, std::uint64_t y) {
-    std::uint64_t r = 0;
-    return __builtin_mul_overflow(x, y, &r) ? UINT64_MAX : r;
-}
-
 // Values alive at once, counted at the largest precision any of them has:
 // each level's tables (binomial rows, coefficients, the factorials while they
 // are made) and, per thread, each level's workspace (samples, functionals,
@@ -37,20 +27,24 @@ void require_job_memory(const std::vector<GwrLevel>& levels, const Program& prog
     for (const GwrLevel& level : levels) {
         const std::uint64_t m = level.m;
         if (tables) {
-            shared = plus(shared, plus(times(m, plus(m, 3)) / 2, plus(times(3, m), 1)));
+            const std::uint64_t binomials = saturating_mul(m, saturating_add(m, 3)) / 2;
+            const std::uint64_t factorials = saturating_add(saturating_mul(3, m), 1);
+            shared = saturating_add(shared, saturating_add(binomials, factorials));
         }
-        per_thread = plus(per_thread, plus(times(5, m), 12));
+        per_thread = saturating_add(per_thread, saturating_add(saturating_mul(5, m), 12));
         bits = std::max(bits, level.bits);
     }
     const auto evaluation_bits = static_cast<std::uint64_t>(largest_evaluation_bits(bits));
-    const std::uint64_t registers = plus(program.code().size(), program.constants().size());
+    const std::uint64_t registers =
+        saturating_add(program.code().size(), program.constants().size());
     // Registers count at their raised precision: as many values of `bits` as
     // that takes.
-    const std::uint64_t register_values = times(registers, evaluation_bits / bits + 1);
-    const std::uint64_t values = plus(shared, times(workers, plus(per_thread, register_values)));
+    const std::uint64_t register_values = saturating_mul(registers, evaluation_bits / bits + 1);
+    const std::uint64_t values =
+        saturating_add(shared, saturating_mul(workers, saturating_add(per_thread, register_values)));
     // Arb's and MPFR's own temporaries inside special functions and logs.
     constexpr std::uint64_t scratch_values_per_thread = 128;
-    require_memory_for(values, evaluation_bits, times(workers, scratch_values_per_thread),
+    require_memory_for(values, evaluation_bits, saturating_mul(workers, scratch_values_per_thread),
                        "the inversion at this precision");
 }
 

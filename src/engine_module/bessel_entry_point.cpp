@@ -9,6 +9,7 @@
 #include "engine_module/double_buffer.hpp"
 #include "engine_module/entry_points.hpp"
 #include "engine_module/gil_release.hpp"
+#include "engine_module/python_lists.hpp"
 #include "engine_module/supervisor.hpp"
 #include "failure/call_guard.hpp"
 
@@ -72,19 +73,7 @@ Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
     if (!want_text) {
         return OwnedRef::borrow(Py_None);
     }
-    OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    if (!list) {
-        return std::unexpected(fetch_error());
-    }
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        PyObject* text = PyUnicode_FromStringAndSize(texts[i].data(),
-                                                     static_cast<Py_ssize_t>(texts[i].size()));
-        if (text == nullptr) {
-            return std::unexpected(fetch_error());
-        }
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), text);
-    }
-    return list;
+    return text_list(texts);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine_module/double_buffer.hpp"
 #include "engine_module/gil_release.hpp"
 #include "engine_module/program_object.hpp"
+#include "engine_module/python_lists.hpp"
 #include "engine_module/supervisor.hpp"
 #include "failure/call_guard.hpp"
 
@@ -16,23 +17,6 @@ namespace {
 
 Error value_error(std::string message) {
     return Error::with_message(PyExc_ValueError, std::move(message));
-}
-
-// The decimal texts as a new list of str.
-Result<OwnedRef> text_list(const std::vector<std::string>& texts) {
-    OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    if (!list) {
-        return std::unexpected(fetch_error());
-    }
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        PyObject* text =
-            PyUnicode_FromStringAndSize(texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()));
-        if (text == nullptr) {
-            return std::unexpected(fetch_error());
-        }
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), text);
-    }
-    return list;
 }
 
 // The method's code from its name, as invlap.invert spells it.

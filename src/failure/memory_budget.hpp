@@ -5,6 +5,7 @@
 // value exists. No Python header and no Python state: any thread may call these.
 
 #include <cstdint>
+#include <limits>
 
 // The temporaries MPFR's exp and log allocate for themselves (AGM iterates,
 // pi and log 2 cached at the working precision, binary splitting, FFT
@@ -26,3 +27,14 @@ void require_memory_for(std::uint64_t values, std::uint64_t bits, std::uint64_t 
 
 // The same check for a request already counted in bytes.
 void require_memory_bytes(std::uint64_t bytes, const char* what);
+
+// Sums and products of value counts that stay at the largest count instead of
+// wrapping: a count that does not fit in 64 bits is refused as an overflow.
+inline std::uint64_t saturating_add(std::uint64_t x, std::uint64_t y) {
+    std::uint64_t r = 0;
+    return __builtin_add_overflow(x, y, &r) ? std::numeric_limits<std::uint64_t>::max() : r;
+}
+inline std::uint64_t saturating_mul(std::uint64_t x, std::uint64_t y) {
+    std::uint64_t r = 0;
+    return __builtin_mul_overflow(x, y, &r) ? std::numeric_limits<std::uint64_t>::max() : r;
+}

@@ -1,23 +1,8 @@
 #include "gwr/gwr_memory.hpp"
 
-#include <limits>
-
 #include "failure/memory_budget.hpp"
 
 namespace {
-
-constexpr std::uint64_t saturated = std::numeric_limits<std::uint64_t>::max();
-
-// Saturating sums and products: a count that does not fit in 64 bits stays
-// at the maximum, which the memory check refuses as an overflow.
-std::uint64_t plus(std::uint64_t x, std::uint64_t y) {
-    std::uint64_t r = 0;
-    return __builtin_add_overflow(x, y, &r) ? saturated : r;
-}
-std::uint64_t times(std::uint64_t x, std::uint64_t y) {
-    std::uint64_t r = 0;
-    return __builtin_mul_overflow(x, y, &r) ? saturated : r;
-}
 
 // Scalars of the whole call: one product in the coefficients, and per time
 // ln 2, a, the sample point, three for the Gaver sums and three for rho.
@@ -34,13 +19,13 @@ constexpr std::uint64_t scratch_values = scalar_values + exp_log_scratch_values;
 void require_gwr_memory(std::uint64_t m, Bits bits, bool with_time_points) {
     // Rows n = 1 ... m of n + 1 binomials: m (m + 3) / 2 values. One of m and
     // m + 3 is even, so halve that one first and the product stays exact.
-    std::uint64_t m3 = plus(m, 3);
-    std::uint64_t binomials = m % 2 == 0 ? times(m / 2, m3) : times(m, m3 / 2);
-    std::uint64_t factorials = plus(times(2, m), 1);
-    std::uint64_t values = plus(plus(binomials, m), factorials);
+    std::uint64_t m3 = saturating_add(m, 3);
+    std::uint64_t binomials = m % 2 == 0 ? saturating_mul(m / 2, m3) : saturating_mul(m, m3 / 2);
+    std::uint64_t factorials = saturating_add(saturating_mul(2, m), 1);
+    std::uint64_t values = saturating_add(saturating_add(binomials, m), factorials);
     if (with_time_points) {
         // 2m samples, m functionals and the two further rho columns.
-        values = plus(values, times(5, m));
+        values = saturating_add(values, saturating_mul(5, m));
     }
     // The per-row vectors add 24 bytes each and the integer mirror of the
     // binomials 8 bytes per entry, both far less than one value: the per-value
