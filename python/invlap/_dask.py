@@ -52,6 +52,9 @@ def invert_dask(F, t, params, full_output, progress, options):
     dtype = (np.dtype([("value", empty.value.dtype), ("error", empty.error.dtype)])
              if full_output else empty.value.dtype)
     ndim = max(len(shape) for shape in shapes)
+    # map_blocks pairs the inputs' blocks by index: rechunk them to common boundaries
+    # first (the dimensions aligned from the right, as NumPy broadcasts).
+    _, arrays = da.unify_chunks(*[x for a in arrays for x in (a, tuple(range(a.ndim))[::-1])])
     out = da.map_blocks(_invert_block, *arrays, dtype=dtype, meta=np.empty((0,) * ndim, dtype),
                         token="invert", F=_portable(F, names), names=names, options=options,
                         result_dtype=dtype)
