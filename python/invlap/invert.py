@@ -52,9 +52,9 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
         For callables returning doubles, each of 6, 8, 10 and 12 is tried and the
         one of least estimated error kept. A given M is used as given.
     workers : int, optional
-        Threads to spread the points over; default one per core, or one inside a Dask
-        task (Dask's threads are the parallelism there). Results are the same bits
-        whatever the number.
+        Threads to spread the points over; default one per core, but one in the blocks
+        of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
+        are the parallelism. Results are the same bits whatever the number.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values and their estimated
         absolute errors.
@@ -69,6 +69,7 @@ def invert(F, t, *, digits=15, method="gwr", M=None, workers=None, full_output=F
         (the parameters as arrays that broadcast against it) and returns an array.
     progress : callable, optional
         Called now and then, from the calling thread, with the number of points done.
+        Not for Dask input, whose progress Dask's own progress bars show.
     **params : array_like
         Named parameters of F, broadcast together with `t`.
 
