@@ -1,6 +1,7 @@
 """Dask's overhead over a local invert, on a sweep of the radial-flow transform at 15 digits.
 
-    python bench/bench_dask.py [--points N] [--block B] [--rounds R] [--expression F]
+    python bench/bench_dask.py [--points N] [--block B] [--contiguous] [--rounds R]
+                               [--expression F]
 
 Inverts F (default the radial-flow transform K0(sqrt s)/(s sqrt(s) K1(sqrt s))) at N
 times (default 10**6) on a log grid t in [1e-2, 1e6], three ways:
@@ -8,15 +9,18 @@ times (default 10**6) on a log grid t in [1e-2, 1e6], three ways:
   * a distributed.LocalCluster of 2 worker processes x 1 thread;
   * a LocalCluster of 1 worker process x 2 threads.
 For Dask the grid is a NumPy array cut into blocks of B points (default N/100, at most
-10**4: a point at t = 0.01 costs some fifty at t = 1, so the costliest blocks must be
-small beside the whole for the load to even out). The time of a way is
-its best of R rounds (default 3), the ways taking turns; a Dask round runs from
-building the graph to the values back in this process. Starting the clusters (both
-stay up throughout) and one small warm-up sweep that loads the engine on each worker
-are not timed. Prints seconds, microseconds per point and each way's time over the
-local one (goal: at most 1.10), and checks that every way gave the same bits. At
-today's speed of the Bessel functions the default size takes hours: --points 2000
-gives the figures in minutes.
+10**4). The points are interleaved over the blocks, each holding times from all along
+the grid: a point near t = 0.01 costs about a hundred times one at t >= 1 today, and
+distributed tends to start from the last block, so blocks cut in order (--contiguous)
+leave the costliest for the end, one thread busy and the other idle.
+
+The time of a way is its best of R rounds (default 3), the ways taking turns; a Dask
+round runs from building the graph to the values back in this process. Starting the
+clusters (both stay up throughout) and one small warm-up sweep that loads the engine
+on each worker are not timed. Prints seconds, microseconds per point and each way's
+time over the local one (goal: at most 1.10), and checks that every way gave the same
+bits. At today's speed of the Bessel functions the default size takes hours: --points
+2000 gives the figures in minutes.
 """
 
 import argparse
@@ -51,13 +55,17 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--points", type=int, default=10**6)
     parser.add_argument("--block", type=int, default=None)
+    parser.add_argument("--contiguous", action="store_true")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--expression", default=RADIAL)
     args = parser.parse_args()
     F, grid = args.expression, np.geomspace(1e-2, 1e6, args.points)
     block = args.block or max(1, min(10**4, -(-args.points // 100)))
-    print(f"{F}, 15 digits, {args.points} points (t in [1e-2, 1e6]), blocks of {block} points "
-          f"({-(-args.points // block)} blocks), best of {args.rounds}")
+    blocks = -(-args.points // block)
+    if not args.contiguous:  # point i goes to block i mod blocks
+        grid = grid[np.argsort(np.arange(grid.size) % blocks, kind="stable")]
+    print(f"{F}, 15 digits, {args.points} points (t in [1e-2, 1e6]), {blocks} blocks of {block} "
+          f"points, {'contiguous' if args.contiguous else 'interleaved'}, best of {args.rounds}")
     warnings.simplefilter("ignore", invlap.AccuracyWarning)  # bits are compared, not accuracy
     invlap.invert(F, grid[:2], workers=2)  # makes the program before timing
     with contextlib.ExitStack() as stack:
