@@ -108,9 +108,12 @@ def test_cluster_sweeps_give_the_local_bits_though_a_worker_is_killed(client):
     lazy = [invlap.invert(G, da.from_array(TIMES, chunks=10), r=da.from_array(r, chunks=30))
             for G in (WELL, F)]
     pids, futures = client.run(os.getpid), client.compute(lazy)
-    while not any(client.processing().values()):
+    for _ in range(6000):  # a minute at most
+        busy = [w for w, keys in client.processing().items() if keys]
+        if busy:
+            break
         time.sleep(0.01)
-    victim = next(w for w, keys in client.processing().items() if keys)
+    victim = busy[0]
     assert not futures[0].done()
     os.kill(pids[victim], signal.SIGKILL)
     assert identical(futures[0].result(timeout=120), invlap.invert(WELL, TIMES, r=r))
