@@ -252,6 +252,11 @@ def test_compiled_form_is_cached_plain_data():
     assert compile_expression("1/(s+a) + b", ["b", "a"]).code[1] == ("param", 1, 0)
     assert pickle.loads(pickle.dumps(program)) == program and hash(program) is not None
     assert str(program) == "1/(s+a) + b"
+    # Compiled where a Dask graph is built, it is taken back as it is where the graph runs.
+    assert compile_expression(program, ["a", "b"]) is program
+    with pytest.raises(ExpressionError) as caught:
+        compile_expression(program, ["a"])
+    assert str(caught.value) == "compiled for parameters ('a', 'b'), not ('a',) in \"1/(s+a) + b\""
 
 
 def test_error_is_a_value_error_that_pickles():

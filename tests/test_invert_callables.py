@@ -113,3 +113,14 @@ def test_t_zero_of_a_callable_is_the_initial_value():
         warnings.simplefilter("error", invlap.AccuracyWarning)
         value = invlap.invert(lambda s: 2 / (s + 1), 0.0, precision="multi")
     assert value == pytest.approx(2.0, rel=1e-15)
+
+
+def test_a_point_gives_the_same_result_wherever_it_stands():
+    # The estimate of the doubles' rounding draws its nudges from the point itself,
+    # not from its index: a Dask block or a reordered array must not change a value.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        values = invlap.invert(real_only_F, [0.7, 0.3, 0.7], full_output=True)
+        alone = invlap.invert(real_only_F, 0.7, full_output=True)
+    assert values.value[0] == values.value[2] == alone.value
+    assert values.error[0] == values.error[2] == alone.error

@@ -26,7 +26,8 @@ class Points:
         return flat.reshape(self.shape)
 
 
-def _as_real_array(values, name):
+def as_real_array(values, name):
+    """values as a float array, refused with TypeError naming them as `name`."""
     try:
         array = np.asarray(values, dtype=float)
     except (TypeError, ValueError):
@@ -43,7 +44,7 @@ def _index_text(array, flat_index):
 
 def check_times(t):
     """t as a float array, refused with ValueError naming the first bad entry."""
-    times = _as_real_array(t, "t")
+    times = as_real_array(t, "t")
     with np.errstate(invalid="ignore"):
         bad = ~((times >= 0) & np.isfinite(times))
     if bad.any():
@@ -53,16 +54,21 @@ def check_times(t):
     return times
 
 
+def broadcast_shape(times_shape, names, shapes):
+    """The shape t and the parameters (of these shapes) broadcast to, or ValueError."""
+    try:
+        return np.broadcast_shapes(times_shape, *shapes)
+    except ValueError:
+        listed = ", ".join([f"t {times_shape}"] + [f"{n} {s}" for n, s in zip(names, shapes)])
+        raise ValueError(f"t and the parameters do not broadcast together: {listed}") from None
+
+
 def broadcast_points(t, params):
     """Points from t (checked) and the parameters (names in the caller's order)."""
     times = check_times(t)
     names = tuple(params)
-    arrays = [_as_real_array(params[name], f"parameter {name!r}") for name in names]
-    try:
-        shape = np.broadcast_shapes(times.shape, *(a.shape for a in arrays))
-    except ValueError:
-        shapes = ", ".join([f"t {times.shape}"] + [f"{n} {a.shape}" for n, a in zip(names, arrays)])
-        raise ValueError(f"t and the parameters do not broadcast together: {shapes}") from None
+    arrays = [as_real_array(params[name], f"parameter {name!r}") for name in names]
+    shape = broadcast_shape(times.shape, names, [a.shape for a in arrays])
     scalar = times.ndim == 0 and all(a.ndim == 0 for a in arrays)
     flat_t = np.ascontiguousarray(np.broadcast_to(times, shape)).reshape(-1)
     columns = [np.broadcast_to(a, shape).reshape(-1) for a in arrays]

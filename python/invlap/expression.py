@@ -85,8 +85,9 @@ def compile_expression(F, params=()):
 
     Parameters
     ----------
-    F : str or sympy.Expr
+    F : str, sympy.Expr or CompiledExpression
         The transform, in ``s``, the names in `params`, ``pi``, ``e`` and ``euler``.
+        A CompiledExpression comes back as it is when compiled for the same `params`.
     params : iterable of str, optional
         The parameter names, in the caller's order. Each must appear in F.
 
@@ -98,7 +99,8 @@ def compile_expression(F, params=()):
     Raises
     ------
     ExpressionError
-        F is not a valid expression, uses an unknown name, or leaves a parameter unused.
+        F is not a valid expression, uses an unknown name, or leaves a parameter unused;
+        F was compiled for other parameters.
     TypeError
         F is neither a string nor a SymPy expression.
 
@@ -114,6 +116,11 @@ def compile_expression(F, params=()):
     if isinstance(params, str):  # tuple("rr") would read as two names
         raise TypeError("params must be an iterable of names, not a string")
     names = tuple(params)
+    if isinstance(F, CompiledExpression):
+        # Compiled where a Dask graph is built, it is read again where the graph runs.
+        if F.params != names:
+            raise expression_error(f"compiled for parameters {F.params}, not {names}", F.source)
+        return F
     if isinstance(F, str):
         _check_params(names, F)
         return _compile_text(F, names)

@@ -8,6 +8,7 @@ import numpy as np
 
 from invlap import _engine
 from invlap._callables import invert_callable
+from invlap._dask import holds_dask_array, invert_dask
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
 from invlap.expression import compile_expression
@@ -30,7 +31,7 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
 
     Parameters
     ----------
-    F : str, sympy.Expr or callable
+    F : str, sympy.Expr, CompiledExpression or callable
         The transform. A string (or SymPy expression) is an expression in ``s`` and
         the names in `params`, evaluated natively at the working precision; see
         :func:`invlap.compile_expression` for the language. A callable takes s (and
@@ -39,6 +40,8 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         Times, finite and >= 0, broadcast against every array in `params`. At t = 0
         the result is f(0+), the limit of s F(s) as s grows (the initial-value
         theorem): +-inf where s F(s) grows without bound, NaN where it does not settle.
+        When t or a parameter is a ``dask.array.Array``, the result is one too: lazy,
+        with the inputs' chunks, each block one call of this function where Dask runs it.
     digits : int, optional
         The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
         (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
@@ -65,8 +68,9 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         estimated error, Stehfest takes 16 terms; the contour rules have fixed
         sizes tuned for doubles. A given M is used as given.
     workers : int, optional
-        Threads to spread the points over; default one per core. Results are the
-        same bits whatever the number.
+        Threads to spread the points over; default one per core, but one in the blocks
+        of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
+        are the parallelism. Results are the same bits whatever the number.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values, their estimated
         absolute errors and the method used (per point where it varies).
@@ -81,6 +85,7 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         (the parameters as arrays that broadcast against it) and returns an array.
     progress : callable, optional
         Called now and then, from the calling thread, with the number of points done.
+        Not for Dask input, whose progress Dask's own progress bars show.
     **params : array_like
         Named parameters of F, broadcast together with `t`.
 
@@ -88,7 +93,8 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
     -------
     numpy.ndarray or float or InversionResult
         f(t) as float64 in the broadcast shape (a float when every input is a
-        scalar); mpmath values with ``output="mpmath"``.
+        scalar); mpmath values with ``output="mpmath"``; a Dask array (or a result
+        of two) for Dask input.
 
     Raises
     ------
@@ -109,6 +115,10 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
     >>> invlap.invert("besselk(0, r*sqrt(s))/s", 1.0, r=[0.5, 1.0])
     array([1.12845495, 0.52214132])
     """
+    if holds_dask_array(t, params):
+        return invert_dask(F, t, params, full_output, progress, dict(
+            digits=digits, method=method, M=M, workers=workers, output=output,
+            precision=precision, vectorized=vectorized))
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
