@@ -49,8 +49,30 @@ void apply_binary(Op op, arb_ptr out, arb_srcptr x, arb_srcptr y, slong prec) {
 
 }  // namespace
 
+namespace {
+
+std::vector<BesselOrders> bessel_orders(const Program& program) {
+    const std::vector<Instruction>& code = program.code();
+    std::vector<BesselOrders> orders(code.size(), BesselOrders::one);
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const Instruction& a = code[i];
+        if ((a.op != Op::besseli && a.op != Op::besselk) || a.b > 1) {
+            continue;
+        }
+        for (const Instruction& b : code) {
+            if (b.op == a.op && b.a == a.a && b.b == 1 - a.b) {
+                orders[i] = BesselOrders::both;
+            }
+        }
+    }
+    return orders;
+}
+
+}  // namespace
+
 RealEvaluator::RealEvaluator(const Program& program)
-    : program_(program), registers_(program.code().size()), constants_(program.constants().size()) {}
+    : program_(program), bessel_orders_(bessel_orders(program)),
+      registers_(program.code().size()), constants_(program.constants().size()) {}
 
 void RealEvaluator::set_constants(slong prec) {
     // The rationals are exact; their balls at `prec` bits are made once per
@@ -79,7 +101,9 @@ void RealEvaluator::run(const Instruction& instruction, arb_ptr out, const arb_t
     } else if (op == Op::powi) {
         integer_power(out, x, instruction.b, prec);
     } else if (op >= Op::besseli) {
-        real_bessel(op, static_cast<unsigned long>(instruction.b), out, x, prec);
+        const auto index = static_cast<std::size_t>(&instruction - program_.code().data());
+        real_bessel(op, static_cast<unsigned long>(instruction.b), out, x, prec,
+                    bessel_orders_[index]);
     } else {
         apply_unary(op, out, x, prec);
     }

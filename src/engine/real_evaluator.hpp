@@ -8,6 +8,7 @@
 
 #include "engine/arb_value.hpp"
 #include "engine/program.hpp"
+#include "engine/real_bessel.hpp"
 
 // One evaluator per thread: it owns the registers and reuses them for every
 // evaluation, so that a sample costs no allocation once the first has run.
@@ -25,6 +26,10 @@ private:
     void set_constants(slong prec);
 
     const Program& program_;
+    // Per Bessel instruction: whether the program also asks for the other of
+    // the orders 0 and 1 of the same kind and argument, which are then made
+    // together (K_0 and K_1 share their series); otherwise one order alone.
+    std::vector<BesselOrders> bessel_orders_;
     std::vector<ArbValue> registers_;
     std::vector<ArbValue> constants_;  // the program's rationals at constants_prec_ bits
     slong constants_prec_ = 0;
