@@ -24,6 +24,7 @@
 #include "limb/exponential.hpp"
 #include "limb/limb_bridge.hpp"
 #include "limb/limb_division.hpp"
+#include "limb/limb_quotient.hpp"
 
 namespace {
 
@@ -173,6 +174,26 @@ void check_integer_operations(Operands& o, const Format& f) {
     expect("div_integer k", o.r, div_integer<N>(la, divisor_index<N>(k), f), o.bits);
 }
 
+// The GWR core's operations (limb_quotient.hpp): an integer divided by a, and
+// a product rounded to one limb fewer (its precision 64 bits below a's).
+template <int N>
+void check_gwr_operations(Operands& o, const Format& f) {
+    const Value<N> la = *import_value<N>(o.a);
+    const Limb u = 1 + rng() % (Limb{1} << (1 + rng() % 40));
+    WorkingValue numerator(64);
+    set_ui(numerator, u);
+    div(o.r, numerator, o.a);
+    expect("divide_into", o.r, divide_into<N>(u, la, f), o.bits);
+    if constexpr (N >= 2) {
+        const Bits shorter = o.bits > 64 ? o.bits - 64 : 1;
+        WorkingValue product(shorter);
+        mul(product, o.a, o.b);
+        expect("mul_into", product,
+               mul_into<N - 1, N>(la, *import_value<N>(o.b), Format(static_cast<int>(shorter), N - 1)),
+               shorter);
+    }
+}
+
 // round_integer against setting the integer, and greater_abs against mpfr_cmpabs.
 template <int N>
 void check_rounding_and_comparison(Operands& o) {
@@ -205,6 +226,7 @@ void run(Bits bits, int rounds) {
         expect("mul", o.r, limb_float::mul<N>(*import_value<N>(o.a), *import_value<N>(o.b), f), bits);
         check_sums<N>(o, f);
         check_integer_operations<N>(o, f);
+        check_gwr_operations<N>(o, f);
         check_rounding_and_comparison<N>(o);
     }
 }

@@ -32,9 +32,13 @@
 
 namespace limb_float {
 
-// a * b, both regular.
+// The exact product of the significands of a and b, 2N limbs, shifted so that
+// its top bit is set; `shift` receives the shift (0 or 1: the product of two
+// [1/2, 1) significands is >= 1/4).
 template <int N>
-[[gnu::always_inline]] inline Value<N> mul(const Value<N>& a, const Value<N>& b, const Format& f) {
+[[gnu::always_inline]] inline std::array<Limb, 2 * N> significand_product(const Value<N>& a,
+                                                                          const Value<N>& b,
+                                                                          int& shift) {
     // Row by row over b's limbs; a zero limb of b skips its row. The loops
     // multiply by a constant ratio whose low limbs are often zero (v^2/4 for
     // a double v has at most 106 significant bits), and the test on it always
@@ -54,9 +58,16 @@ template <int N>
         }
         w[j + N] = carry;
     }
-    // The product of two [1/2, 1) significands is >= 1/4: at most one shift.
-    const int s = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
-    shift_left_bits<2 * N>(w, s);
+    shift = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
+    shift_left_bits<2 * N>(w, shift);
+    return w;
+}
+
+// a * b, both regular.
+template <int N>
+[[gnu::always_inline]] inline Value<N> mul(const Value<N>& a, const Value<N>& b, const Format& f) {
+    int s = 0;
+    const std::array<Limb, 2 * N> w = significand_product(a, b, s);
     return round_nearest<N, 2 * N>(w, false, a.e + b.e - s, a.negative != b.negative, f);
 }
 

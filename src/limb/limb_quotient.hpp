@@ -69,19 +69,8 @@ inline Value<N> divide_into(Limb u, const Value<N>& d, const Format& f) {
 template <int M, int N>
 inline Value<M> mul_into(const Value<N>& a, const Value<N>& b, const Format& f) {
     static_assert(M < 2 * N, "the product must keep a limb below the kept ones");
-    std::array<Limb, 2 * N> w{};
-    for (int j = 0; j < N; ++j) {
-        Limb carry = 0;
-        for (int i = 0; i < N; ++i) {
-            Wide t = Wide{a.m[i]} * b.m[j] + w[i + j] + carry;
-            w[i + j] = static_cast<Limb>(t);
-            carry = static_cast<Limb>(t >> limb_bits);
-        }
-        w[j + N] = carry;
-    }
-    // Two [1/2, 1) significands give a product in [1/4, 1): at most one shift.
-    const int s = static_cast<int>((w[2 * N - 1] >> 63) ^ 1);
-    shift_left_bits<2 * N>(w, s);
+    int s = 0;
+    const std::array<Limb, 2 * N> w = significand_product(a, b, s);
     return round_nearest<M, 2 * N>(w, false, a.e + b.e - s, a.negative != b.negative, f);
 }
 
