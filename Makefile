@@ -41,9 +41,13 @@ check-arith: checks
 sanitize: setup
 	tools/sanitize
 
+# The speed figures of the README; bench_dask.py's full 10^6-point sweep takes
+# many minutes on two cores, so it runs at a tenth of that here.
 bench: install
 	$(PY) bench/bench_gwr.py
 	$(PY) bench/bench_bessel.py
+	$(PY) bench/bench_invert.py
+	$(PY) bench/bench_dask.py --points 100000
 
 clean:
 	rm -rf build build-* .venv
