@@ -135,4 +135,8 @@ def _tqdm():
         from tqdm import tqdm
     except ImportError:
         return None
+    # The bar is redrawn from the engine's progress calls, so tqdm's monitor thread
+    # (which tunes the redraw rate of slow loops) has nothing to do; left running,
+    # it sleeps through the interpreter's exit as a daemon thread.
+    tqdm.monitor_interval = 0
     return tqdm

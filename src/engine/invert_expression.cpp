@@ -62,6 +62,7 @@ std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
         case Method::automatic:
             return std::make_unique<AutoPointSolver>(request.program, levels, request.digits);
         case Method::gwr:
+        case Method::initial_value:  // a result's label for t = 0, never a request's method
             break;
     }
     return std::make_unique<GwrPointSolver>(request.program, levels, request.digits);
