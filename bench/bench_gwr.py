@@ -12,11 +12,11 @@ interruptions drop out.
 
 import collections
 import math
-import time
 
 import mpmath
 
 from invlap import _native
+from timing import best_of
 
 TIMES = [0.5 + 4.5 * i / 24 for i in range(25)]
 MPMATH_TIMES = TIMES[::3]
@@ -26,15 +26,6 @@ GOALS_US = {8: 8.0, 32: 100.0}
 
 def transform(s):
     return 1.0 / (s + 1.0)
-
-
-def best_of(repeats, fn):
-    best = math.inf
-    for _ in range(repeats):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def gwr_figures(m):

@@ -22,7 +22,6 @@ out; ratios are taken within this one run. --quick skips mpmath.
 
 import statistics
 import sys
-import time
 import warnings
 from pathlib import Path
 
@@ -34,18 +33,11 @@ import invlap
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 from transform_pairs import PAIRS, times_for  # noqa: E402
 
+from timing import best_of  # noqa: E402
+
 RADIAL = "besselk(0, sqrt(s))/(s*sqrt(s)*besselk(1, sqrt(s)))"
 GRID = np.geomspace(1e-2, 1e6, 1000)
 SIMPLE_TIMES = np.linspace(0.1, 5.0, 200)
-
-
-def best_of(rounds, fn):
-    best = float("inf")
-    for _ in range(rounds):
-        start = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def mpmath_per_point(F, times, digits, method):
