@@ -46,17 +46,24 @@ public:
     // k / x with k held exactly in a value, rather than passed as a double or
     // an integer: MPFR returns the correctly rounded quotient of the same two
     // exact numbers either way, so the bits agree.
+    // A column of the rho table divides by one k throughout, so k is set only
+    // when it changes.
     void divide_into(Value& d, std::uint64_t k, const Value& x) {
         if (!order_) {
             order_.emplace(bits_ < 64 ? 64 : bits_);
+            order_k_ = 0;
         }
-        set_ui(*order_, k);
+        if (k != order_k_) {
+            set_ui(*order_, k);
+            order_k_ = k;
+        }
         div(d, *order_, x);
     }
 
 private:
     Bits bits_;
     std::optional<WorkingValue> order_;  // made on first need: the Gaver sums never divide
+    std::uint64_t order_k_ = 0;          // the k held in order_; 0 = none yet
 };
 
 inline void multiply_into(const GwrMpfr&, const GwrMpfr&, WorkingValue& d, const WorkingValue& x,
