@@ -4,11 +4,11 @@
 #include "failure/owned_ref.hpp"
 
 void Supervisor::poll() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now < next_) {
+    const std::uint64_t now = coarse_now_ns();
+    if (now < next_ns_) {
         return;
     }
-    next_ = now + interval;
+    next_ns_ = now + interval_ns;
     std::optional<Error> failure;
     {
         GilRelease::Held held(released_);

@@ -5,10 +5,11 @@
 
 #include <Python.h>
 
-#include <chrono>
+#include <cstdint>
 
 #include "engine/worker_pool.hpp"
 #include "engine_module/gil_release.hpp"
+#include "failure/coarse_clock.hpp"
 #include "failure/interrupts.hpp"
 
 class Supervisor final : public InterruptSource {
@@ -17,7 +18,8 @@ public:
     Supervisor(GilRelease& released, JobControl& control, PyObject* progress) noexcept
         : released_(released), control_(control), progress_(progress) {}
 
-    // Cheap until the interval has passed: a clock read. Then, with the lock
+    // Cheap until the interval has passed: a coarse clock read, since it
+    // comes once per sample of F. Then, with the lock
     // held: a KeyboardInterrupt from a signal handler, or an exception of the
     // progress callable, cancels the job and ends the call with Interrupted.
     void poll() override;
@@ -25,10 +27,10 @@ public:
 private:
     // Often enough that Ctrl-C is felt at once, rarely enough that taking
     // the lock costs nothing measurable.
-    static constexpr std::chrono::milliseconds interval{50};
+    static constexpr std::uint64_t interval_ns = 50'000'000;
 
     GilRelease& released_;
     JobControl& control_;
     PyObject* progress_;
-    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + interval;
+    std::uint64_t next_ns_ = coarse_now_ns() + interval_ns;
 };

@@ -1,13 +1,12 @@
 #include "failure/memory_budget.hpp"
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "failure/coarse_clock.hpp"
 #include "failure/internal_failure.hpp"
 #include "failure/memory_headroom.hpp"
 
@@ -40,15 +39,6 @@ constexpr std::uint64_t reading_lifetime_ns = 10'000'000;
 // late store from a reading a little older is as good as the newer one,
 // since each holds for its whole lifetime.
 std::atomic<std::uint64_t> last_reading{0};
-
-std::uint64_t coarse_now_ns() {
-    timespec now{};
-    // CLOCK_MONOTONIC_COARSE is read from the vDSO in a few ns without a
-    // system call; its tick is what the lifetime above allows for.
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
-           static_cast<std::uint64_t>(now.tv_nsec);
-}
 
 // The least of the kernel's bounds on what this process can still obtain,
 // or unlimited_bytes when a recent reading vouches for `total` unread.
