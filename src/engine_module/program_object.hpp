@@ -7,7 +7,8 @@
 #include "engine/program.hpp"
 #include "failure/error.hpp"
 
-// The spec of the heap type, created once per module.
+// The slots and flags the Program type is made from, once per module (a heap
+// type, so that every sub-interpreter gets its own).
 extern PyType_Spec program_type_spec;
 
 // The program inside `obj` (borrowed; lives as long as obj), or a TypeError

@@ -18,10 +18,10 @@ public:
     Supervisor(GilRelease& released, JobControl& control, PyObject* progress) noexcept
         : released_(released), control_(control), progress_(progress) {}
 
-    // Cheap until the interval has passed: a coarse clock read, since it
-    // comes once per sample of F. Then, with the lock
-    // held: a KeyboardInterrupt from a signal handler, or an exception of the
-    // progress callable, cancels the job and ends the call with Interrupted.
+    // Cheap until the interval has passed: a coarse clock read, since it comes
+    // once per sample of F. Then, with the lock held: a KeyboardInterrupt from
+    // a signal handler, or an exception of the progress callable, cancels the
+    // job and ends the call with Interrupted.
     void poll() override;
 
 private:

@@ -45,13 +45,11 @@ public:
     static bool is_zero(const Value& x) { return ::is_zero(x); }
     // k / x with k held exactly in a value, rather than passed as a double or
     // an integer: MPFR returns the correctly rounded quotient of the same two
-    // exact numbers either way, so the bits agree.
-    // A column of the rho table divides by one k throughout, so k is set only
-    // when it changes.
+    // exact numbers either way, so the bits agree. A column of the rho table
+    // divides by one k throughout, so k is set only when it changes.
     void divide_into(Value& d, std::uint64_t k, const Value& x) {
         if (!order_) {
             order_.emplace(bits_ < 64 ? 64 : bits_);
-            order_k_ = 0;
         }
         if (k != order_k_) {
             set_ui(*order_, k);
