@@ -195,12 +195,20 @@ def test_callback_may_call_gwr_rust_again(native):
 
 # --- failures before the first callback --------------------------------------------
 
-def test_m_zero_with_a_time_is_an_internal_failure(native, panic_type):
+# The largest precision in range, 4294967295 bits: m = 0 makes two values of
+# it (half a GiB each) and nothing else, so neither call may be refused for
+# memory it never allocates.
+@pytest.mark.parametrize("prec", [None, 1292913983], ids=["default", "largest"])
+def test_m_zero_with_a_time_is_an_internal_failure(native, panic_type, prec):
     fn = Recorder()
     with pytest.raises(panic_type) as caught:
-        native.gwr_rust(fn, [1.0], 0)
+        native.gwr_rust(fn, [1.0], 0, prec)
     assert str(caught.value) == "m must be at least 1 to invert at a time point"
     assert fn.calls == []
+
+
+def test_m_zero_without_times_at_the_largest_precision(native):
+    assert native.gwr_rust(Recorder(), [], 0, 1292913983) == []
 
 
 @pytest.mark.parametrize("times", [[1.0], []], ids=["one-time", "no-time"])
