@@ -1,34 +1,50 @@
 // Why this order. On smooth f, GWR's first level meets the tolerance at the
 // cost of real samples only, and then nothing else runs: the automatic choice
-// costs what GWR costs there. Where it does not, the cause is either a
-// function GWR resolves with more terms (flat at t = 0, tiny against its
-// scale) or one it cannot resolve at all (oscillation, poles off the real
-// axis, which the real axis does not show). The estimates tell the two apart:
-// GWR's second level, with 1.4 times the terms, improves the first's estimate
-// by orders of magnitude where GWR converges and hardly at all where it does
-// not. A tenfold improvement keeps GWR going, with its further levels, at the
-// cost of real samples; anything less turns to Talbot's contour, which
-// handles both kinds at the price of complex samples (several times GWR's).
-// The point keeps the result of least estimated error. Nothing here reads the
-// expression's text: the estimates decide.
+// costs what GWR costs there. GWR runs only where every singularity of F lies
+// left of its first sample ln2/t (MethodValidity); growth faster than that
+// would make its value meaningless whatever its estimate says.
+//
+// Where GWR does not meet the tolerance, the cause is either a function GWR
+// resolves with more terms (flat at t = 0, tiny against its scale) or one it
+// cannot resolve at all (oscillation, poles off the real axis). GWR's second
+// level, with 1.4 times the terms, improves the first's estimate by orders of
+// magnitude where GWR converges and hardly at all where it does not: a
+// tenfold improvement keeps GWR going. Otherwise the contours: Talbot where a
+// Talbot contour provably encloses every singularity that matters, then the
+// Bromwich line (Euler), shifted right of every singularity and with nodes
+// reaching above them, which serves where Talbot cannot (oscillation at late
+// times, poles near the imaginary axis).
+//
+// Candidates are compared by their error relative to the value they claim:
+// a value near 0 with a tiny absolute estimate is no better for it. Two
+// candidates that disagree beyond their combined estimates cannot both be
+// right, so the one kept carries the disagreement in its estimate.
 
 #include "engine/auto_point.hpp"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace {
 
 // How much GWR's second level must improve on the first's estimate for its
-// further levels to be worth more than Talbot.
+// further levels to be worth more than the contours.
 constexpr double convergence_gain = 10.0;
+
+// The estimate relative to the value; absolute where the value is 0 (the
+// tolerance is absolute there too).
+double relative_error(const PointResult& r) {
+    return r.value == 0.0 ? r.error : r.error / std::fabs(r.value);
+}
 
 }  // namespace
 
 AutoPointSolver::AutoPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
-                                 std::uint32_t digits)
+                                 std::uint32_t digits, MethodValidity& validity)
     : gwr_(program, levels, digits),
-      talbot_(program, fixed_talbot_rule(), Method::talbot, digits, 0),
+      talbot_(program, fixed_talbot_rule(), Method::talbot, digits, 0, &validity),
+      euler_(program, euler_rule(), Method::euler, digits, 0, &validity), validity_(validity),
       tolerance_(std::pow(10.0, -static_cast<double>(digits))) {}
 
 PointResult AutoPointSolver::solve(double t, const double* parameters, std::string* text,
@@ -36,33 +52,55 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     const auto met = [&](const PointResult& r) {
         return !(r.error > tolerance_ * std::fabs(r.value));
     };
+    bool have = false;
+    PointResult best;
     std::string best_text;
-    PointResult best = gwr_.solve_levels(0, 1, t, parameters, text ? &best_text : nullptr,
-                                         text_digits);
-    // Keeps the candidate of least estimated error (a NaN one never wins).
+    // Every candidate that claimed to meet the tolerance, for the
+    // disagreement check: one that does not claim it has already said its
+    // estimate is not to be relied on.
+    PointResult claims[4];
+    std::size_t claim_count = 0;
     const auto consider = [&](PointResult candidate, std::string& candidate_text) {
-        if (candidate.error < best.error || std::isnan(best.error)) {
+        if (std::isfinite(candidate.value) && met(candidate)) {
+            claims[claim_count++] = candidate;
+        }
+        // A NaN candidate never wins; an infinite estimate wins only over nothing.
+        if (!have || relative_error(candidate) < relative_error(best) ||
+            (std::isnan(best.error) && !std::isnan(candidate.error))) {
             best = candidate;
             best_text = std::move(candidate_text);
+            have = true;
         }
     };
-    const std::size_t levels = gwr_.level_count();
-    if (!met(best) && levels > 1) {
-        const double first_error = best.error;
-        std::string candidate_text;
-        consider(gwr_.solve_levels(1, 2, t, parameters, text ? &candidate_text : nullptr,
-                                   text_digits),
-                 candidate_text);
-        if (!met(best) && best.error < first_error / convergence_gain && levels > 2) {
-            consider(gwr_.solve_levels(2, levels, t, parameters,
-                                       text ? &candidate_text : nullptr, text_digits),
-                     candidate_text);
+    std::string candidate_text;
+    std::string* wanted = text ? &candidate_text : nullptr;
+    if (validity_.real_axis_allows(t, parameters)) {
+        consider(gwr_.solve_levels(0, 1, t, parameters, wanted, text_digits), candidate_text);
+        const std::size_t levels = gwr_.level_count();
+        if (!met(best) && levels > 1) {
+            const double first_error = best.error;
+            consider(gwr_.solve_levels(1, 2, t, parameters, wanted, text_digits), candidate_text);
+            if (!met(best) && best.error < first_error / convergence_gain && levels > 2) {
+                consider(gwr_.solve_levels(2, levels, t, parameters, wanted, text_digits),
+                         candidate_text);
+            }
+        }
+        if (!met(best) && !validity_.real_axis_resolves(t, parameters)) {
+            // Real samples cannot see the oscillation: no estimate of by how much.
+            best.error = std::numeric_limits<double>::infinity();
         }
     }
+    if (!have || !met(best)) {
+        consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
+    }
     if (!met(best)) {
-        std::string candidate_text;
-        consider(talbot_.solve(t, parameters, text ? &candidate_text : nullptr, text_digits),
-                 candidate_text);
+        consider(euler_.solve(t, parameters, wanted, text_digits), candidate_text);
+    }
+    for (std::size_t i = 0; i < claim_count; ++i) {
+        const double apart = std::fabs(claims[i].value - best.value);
+        if (apart > claims[i].error + best.error) {
+            best.error = std::max(best.error, apart);
+        }
     }
     if (text != nullptr) {
         *text = std::move(best_text);

@@ -1,16 +1,18 @@
 #pragma once
-// The automatic choice for expressions: GWR where it converges, Talbot where
-// GWR's own estimate says it does not. No Python header.
+// The automatic choice for expressions: GWR where F's singularities allow it
+// and it converges, then the contour methods placed by those singularities,
+// keeping the candidate of least relative error. No Python header.
 
 #include <deque>
 
 #include "engine/contour_point.hpp"
 #include "engine/gwr_point.hpp"
+#include "engine/method_validity.hpp"
 
 class AutoPointSolver final : public PointSolver {
 public:
     AutoPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
-                    std::uint32_t digits);
+                    std::uint32_t digits, MethodValidity& validity);
 
     PointResult solve(double t, const double* parameters, std::string* text,
                       std::size_t text_digits) override;
@@ -18,5 +20,7 @@ public:
 private:
     GwrPointSolver gwr_;
     ContourPointSolver talbot_;
+    ContourPointSolver euler_;
+    MethodValidity& validity_;
     double tolerance_;
 };

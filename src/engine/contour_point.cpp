@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/arb_bridge.hpp"
 
@@ -45,29 +46,33 @@ void exact_nodes(ContourNodes& nodes) {
     }
 }
 
-// The contour for time t: the rule's z(p) / t, for the points between nodes.
+// The contour for time t: shift + the rule's z(p) / t, for the points
+// between nodes.
 class ScaledContour final : public Contour {
 public:
-    ScaledContour(const ContourRule& rule, std::uint64_t m, arb_srcptr t)
-        : rule_(rule), m_(m), t_(t) {}
+    ScaledContour(const ContourRule& rule, std::uint64_t m, arb_srcptr t, arb_srcptr shift)
+        : rule_(rule), m_(m), t_(t), shift_(shift) {}
     void point(acb_ptr s, arb_srcptr p, slong prec) const override {
         rule_.point(s, m_, p, prec);
         acb_div_arb(s, s, t_, prec);
+        arb_add(acb_realref(s), acb_realref(s), shift_, prec);
     }
 
 private:
     const ContourRule& rule_;
     std::uint64_t m_;
     arb_srcptr t_;
+    arb_srcptr shift_;
 };
 
 }  // namespace
 
 ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule& rule,
                                        Method method, std::uint32_t digits,
-                                       std::uint64_t given_m)
+                                       std::uint64_t given_m, MethodValidity* validity)
     : program_(program), rule_(rule), method_(method),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
+      tolerance_(std::pow(10.0, -static_cast<double>(digits))), given_(given_m != 0),
+      validity_(validity) {
     if (given_m != 0) {
         levels_.push_back(Level{given_m, std::nullopt, {}, {}});
         return;
@@ -83,25 +88,38 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
     }
 }
 
-// out = (1/t) Re sum_k w_k F(z_k / t), walking the nodes in order.
+// out = (e^(shift t) / t) Re sum_k w_k F(shift + z_k / t), walking the nodes
+// in order: the inversion of F(s + shift), whose singularities lie shift
+// further left, times the growth that the shift took out.
 void ContourPointSolver::invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t,
-                                arb_ptr out) {
+                                double shift, arb_ptr out) {
     const slong prec = static_cast<slong>(level.sampler->bits());
-    ArbValue time;
+    ArbValue time, offset;
     arb_set_d(time.get(), t);
-    const ScaledContour contour(rule_, m, time.get());
+    arb_set_d(offset.get(), shift);  // exact: any double is a point
+    const ScaledContour contour(rule_, m, time.get(), offset.get());
     AcbValue s, sum;
     for (std::size_t k = 0; k < nodes.z.size(); ++k) {
         acb_div_arb(s.get(), nodes.z[k].get(), time.get(), prec);
+        if (shift != 0.0) {
+            arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), prec);
+        }
         slong accuracy = 0;
         acb_srcptr value = level.sampler->next(contour, nodes.parameter[k].get(), s.get(), accuracy);
         acb_addmul(sum.get(), nodes.weight[k].get(), value, prec);
     }
     arb_div(out, acb_realref(sum.get()), time.get(), prec);
+    if (shift != 0.0) {
+        ArbValue growth;
+        arb_mul(growth.get(), offset.get(), time.get(), prec);
+        arb_exp(growth.get(), growth.get(), prec);
+        arb_mul(out, out, growth.get(), prec);
+    }
 }
 
-PointResult ContourPointSolver::solve_at(Level& level, double t, const double* parameters,
-                                         std::string* text, std::size_t text_digits) {
+PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
+                                         const double* parameters, std::string* text,
+                                         std::size_t text_digits) {
     const Bits bits = rule_.bits(level.m + spread_nodes);
     if (!level.sampler) {
         level.sampler.emplace(program_, bits);
@@ -113,9 +131,9 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, const double* p
     ArbValue coarse;
     ArbValue fine;
     level.sampler->start(parameters);
-    invert(level, level.coarse, level.m, t, coarse.get());
+    invert(level, level.coarse, level.m, t, shift, coarse.get());
     level.sampler->start(parameters);
-    invert(level, level.fine, level.m + spread_nodes, t, fine.get());
+    invert(level, level.fine, level.m + spread_nodes, t, shift, fine.get());
     PointResult result;
     result.method = static_cast<std::uint8_t>(method_);
     if (!arb_is_finite(fine.get())) {
@@ -135,9 +153,51 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, const double* p
     return result;
 }
 
+ContourPointSolver::Placement ContourPointSolver::place(std::uint64_t m, double t,
+                                                        const double* parameters) {
+    if (validity_ == nullptr) {
+        return Placement{};
+    }
+    if (method_ == Method::euler) {
+        const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
+        if (!line) {
+            return Placement{0.0, false};
+        }
+        return Placement{line->shift, m >= line->least_nodes};
+    }
+    const std::optional<double> shift = validity_->talbot_shift(t, m, parameters);
+    return shift ? Placement{*shift, true} : Placement{0.0, false};
+}
+
 PointResult ContourPointSolver::solve(double t, const double* parameters, std::string* text,
                                       std::size_t text_digits) {
-    return first_level_that_meets(levels_, tolerance_, [&](Level& level) {
-        return solve_at(level, t, parameters, text, text_digits);
-    });
+    if (validity_ != nullptr && method_ == Method::euler && !given_) {
+        // The line reaches higher with more nodes: where the singularities
+        // that matter stand above every level's reach, one more level that
+        // reaches them.
+        const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
+        if (line && line->least_nodes > levels_.back().m) {
+            levels_.push_back(Level{line->least_nodes, std::nullopt, {}, {}});
+        }
+    }
+    PointResult result;
+    bool computed = false;
+    for (std::size_t l = 0; l < levels_.size(); ++l) {
+        const Placement placement = place(levels_[l].m, t, parameters);
+        // Levels that cannot be proven are skipped; the last one runs all
+        // the same when none could be, so that the point has a value, flagged.
+        if (!placement.proven && (computed || l + 1 < levels_.size())) {
+            continue;
+        }
+        result = solve_at(levels_[l], t, placement.shift, parameters, text, text_digits);
+        computed = true;
+        if (!placement.proven) {
+            result.error = std::numeric_limits<double>::infinity();
+        }
+        // A NaN estimate ends it too: more nodes cannot help a NaN.
+        if (!(result.error > tolerance_ * std::fabs(result.value))) {
+            break;
+        }
+    }
+    return result;
 }

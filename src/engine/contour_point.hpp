@@ -3,18 +3,23 @@
 // nodes until the error estimate meets the tolerance. No Python header.
 
 #include <cstdint>
+#include <deque>
 #include <optional>
-#include <vector>
 
 #include "engine/contour_rules.hpp"
 #include "engine/contour_sampler.hpp"
+#include "engine/method_validity.hpp"
 #include "engine/point_solver.hpp"
 
 class ContourPointSolver final : public PointSolver {
 public:
     // given_m: the nodes as the caller gave them, or 0 to choose them.
+    // validity (borrowed, may be null): where F's singularities are, so that
+    // the contour is placed to pass them the right way, and a value whose
+    // contour cannot be proven to do so is flagged (an infinite estimate).
     ContourPointSolver(const Program& program, const ContourRule& rule, Method method,
-                       std::uint32_t digits, std::uint64_t given_m);
+                       std::uint32_t digits, std::uint64_t given_m,
+                       MethodValidity* validity = nullptr);
 
     PointResult solve(double t, const double* parameters, std::string* text,
                       std::size_t text_digits) override;
@@ -27,13 +32,23 @@ private:
         ContourNodes coarse;
         ContourNodes fine;
     };
-    void invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t, arb_ptr out);
-    PointResult solve_at(Level& level, double t, const double* parameters, std::string* text,
-                         std::size_t text_digits);
+    // Where the contour of m nodes goes at time t: its shift to the right,
+    // and whether it provably passes every singularity that matters.
+    struct Placement {
+        double shift = 0.0;
+        bool proven = true;
+    };
+    Placement place(std::uint64_t m, double t, const double* parameters);
+    void invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t, double shift,
+                arb_ptr out);
+    PointResult solve_at(Level& level, double t, double shift, const double* parameters,
+                         std::string* text, std::size_t text_digits);
 
     const Program& program_;
     const ContourRule& rule_;
     Method method_;
     double tolerance_;
-    std::vector<Level> levels_;
+    bool given_;
+    MethodValidity* validity_;
+    std::deque<Level> levels_;  // a deque: levels added later never move the others
 };

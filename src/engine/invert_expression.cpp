@@ -10,6 +10,8 @@
 #include "engine/gwr_point.hpp"
 #include "engine/stehfest_point.hpp"
 #include "engine/initial_value.hpp"
+#include "engine/method_validity.hpp"
+#include "engine/real_axis_guard.hpp"
 #include "failure/memory_budget.hpp"
 
 namespace {
@@ -49,31 +51,58 @@ void require_job_memory(const std::vector<GwrLevel>& levels, const Program& prog
 }
 
 std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
-                                         const std::deque<GwrLevelTables>& levels) {
+                                         const std::deque<GwrLevelTables>& levels,
+                                         MethodValidity& validity) {
     switch (request.method) {
         case Method::talbot:
             return std::make_unique<ContourPointSolver>(request.program, fixed_talbot_rule(),
-                                                        Method::talbot, request.digits, request.m);
+                                                        Method::talbot, request.digits, request.m,
+                                                        &validity);
         case Method::euler:
             return std::make_unique<ContourPointSolver>(request.program, euler_rule(),
-                                                        Method::euler, request.digits, request.m);
+                                                        Method::euler, request.digits, request.m,
+                                                        &validity);
         case Method::stehfest:
-            return std::make_unique<StehfestPointSolver>(request.program, request.digits, request.m);
+            return std::make_unique<RealAxisGuard>(
+                std::make_unique<StehfestPointSolver>(request.program, request.digits, request.m),
+                validity, request.digits);
         case Method::automatic:
-            return std::make_unique<AutoPointSolver>(request.program, levels, request.digits);
+            return std::make_unique<AutoPointSolver>(request.program, levels, request.digits,
+                                                     validity);
         case Method::gwr:
         case Method::initial_value:  // a result's label for t = 0, never a request's method
             break;
     }
-    return std::make_unique<GwrPointSolver>(request.program, levels, request.digits);
+    return std::make_unique<RealAxisGuard>(
+        std::make_unique<GwrPointSolver>(request.program, levels, request.digits), validity,
+        request.digits);
+}
+
+// The times the singularity scans must serve: the smallest and largest
+// positive t of the job (1 for both when there is none).
+ScanWindow scan_window(const PointInputs& inputs, std::uint32_t digits) {
+    double smallest = 0.0;
+    double largest = 0.0;
+    for (std::size_t i = 0; i < inputs.count; ++i) {
+        const double t = inputs.t[i];
+        if (t > 0.0) {
+            smallest = smallest == 0.0 ? t : std::min(smallest, t);
+            largest = std::max(largest, t);
+        }
+    }
+    if (largest == 0.0) {
+        smallest = largest = 1.0;
+    }
+    return ScanWindow{smallest, largest, digits};
 }
 
 class InvertTask final : public WorkerTask {
 public:
     InvertTask(const InvertRequest& request, const std::deque<GwrLevelTables>& levels,
-               const PointInputs& inputs, const PointOutputs& outputs)
+               const PointInputs& inputs, const PointOutputs& outputs, const ScanWindow& window)
         : request_(request), inputs_(inputs), outputs_(outputs),
-          solver_(make_solver(request, levels)), first_bits_(levels.front().level().bits) {}
+          validity_(request.program, window), solver_(make_solver(request, levels, validity_)),
+          first_bits_(levels.front().level().bits) {}
 
     void run(std::size_t i) override {
         const double t = inputs_.t[i];
@@ -100,6 +129,7 @@ private:
     const InvertRequest& request_;
     const PointInputs& inputs_;
     const PointOutputs& outputs_;
+    MethodValidity validity_;  // before solver_, which borrows it
     std::unique_ptr<PointSolver> solver_;
     Bits first_bits_;
     std::optional<AccurateEvaluator> initial_;
@@ -120,7 +150,8 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     for (const GwrLevel& level : plan) {
         levels.emplace_back(level);
     }
+    const ScanWindow window = scan_window(inputs, request.digits);
     run_on_workers(inputs.count, workers, control, [&] {
-        return std::make_unique<InvertTask>(request, levels, inputs, outputs);
+        return std::make_unique<InvertTask>(request, levels, inputs, outputs, window);
     });
 }

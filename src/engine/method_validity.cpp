@@ -1,0 +1,119 @@
+#include "engine/method_validity.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Scans kept per worker: a sweep over parameter values revisits few at a
+// time, and each scan costs some hundreds of box evaluations to remake.
+constexpr std::size_t kept_scans = 16;
+
+// The first sample of the real-axis methods must clear the singularities by
+// this factor: G_1 = 2a (F(a) - F(2a)) converges only for a beyond them, and
+// close to them convergence in the number of terms is slow.
+constexpr double real_axis_clearance = 0.9;
+
+// The Bromwich line's nodes reach pi k / t, k <= 2M: they must pass this many
+// times above the highest singularity that matters, so that the Euler
+// summation starts where the terms already alternate smoothly.
+constexpr double line_reach_factor = 3.0;
+
+// A Talbot contour is trusted to enclose a point up to this fraction of its
+// height r pi, where its sides run off to the left.
+constexpr double talbot_height_fraction = 0.9;
+
+// Bigger than any node count a level asks for: beyond this the line is not
+// worth the work and the point is flagged instead.
+constexpr double most_line_nodes = 4096.0;
+
+}  // namespace
+
+MethodValidity::MethodValidity(const Program& program, const ScanWindow& window)
+    : program_(program), window_(window) {}
+
+SingularityScan& MethodValidity::scan(const double* parameters) {
+    for (auto it = scans_.begin(); it != scans_.end(); ++it) {
+        if (it->same_parameters(parameters)) {
+            scans_.splice(scans_.begin(), scans_, it);
+            return scans_.front();
+        }
+    }
+    if (scans_.size() == kept_scans) {
+        scans_.pop_back();
+    }
+    scans_.emplace_front(program_, parameters, program_.parameter_count(), window_);
+    return scans_.front();
+}
+
+double MethodValidity::relevant_width(double t) const {
+    return (window_.digits + 10.0) * std::log(10.0) / t;
+}
+
+bool MethodValidity::real_axis_allows(double t, const double* parameters) {
+    return scan(parameters).sigma() < real_axis_clearance * std::log(2.0) / t;
+}
+
+bool MethodValidity::real_axis_resolves(double t, const double* parameters) {
+    SingularityScan& found = scan(parameters);
+    if (!std::isfinite(found.sigma())) {
+        return true;
+    }
+    const double left = found.sigma() - relevant_width(t);
+    for (const SingularityScan::Cell& cell : found.cells_from(left)) {
+        if (cell.x1 > left && cell.y0 > 0.0) {
+            return false;
+        }
+    }
+    return found.complete_from(left);
+}
+
+std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {
+    SingularityScan& found = scan(parameters);
+    const double sigma = found.sigma();
+    if (!std::isfinite(sigma)) {
+        // Nothing singular in the window: the line at the usual place.
+        return sigma < 0 ? std::optional(LinePlan{0.0, 0}) : std::nullopt;
+    }
+    const double height = found.height_from(sigma - relevant_width(t));
+    const double nodes = std::ceil(line_reach_factor * height * t / (2.0 * M_PI));
+    if (!(nodes <= most_line_nodes)) {
+        return std::nullopt;
+    }
+    return LinePlan{sigma, static_cast<std::uint64_t>(nodes)};
+}
+
+std::optional<double> MethodValidity::talbot_shift(double t, std::uint64_t m,
+                                                   const double* parameters) {
+    SingularityScan& found = scan(parameters);
+    const double sigma = found.sigma();
+    if (std::isinf(sigma) && sigma > 0) {
+        return std::nullopt;
+    }
+    const double shift = std::isfinite(sigma) ? std::max(sigma, 0.0) : 0.0;
+    const double left = (std::isfinite(sigma) ? sigma : 0.0) - relevant_width(t);
+    const std::vector<SingularityScan::Cell>& cells = found.cells_from(left);
+    if (!found.complete_from(left)) {
+        return std::nullopt;
+    }
+    // In z = (s - shift) t the contour is z(theta) = r theta (cot theta + i),
+    // r = 2m/5: at height y it crosses Re z = y cot(y / r), which falls from
+    // r at y = 0 to -inf at y = r pi. A cell is enclosed when its top is below
+    // the contour's height and its right edge left of the contour there.
+    const double r = 0.4 * static_cast<double>(m);
+    for (const SingularityScan::Cell& cell : cells) {
+        if (!(cell.x1 > left)) {
+            continue;
+        }
+        const double y = cell.y1 * t;
+        const double x = (cell.x1 - shift) * t;
+        if (!(y < talbot_height_fraction * r * M_PI)) {
+            return std::nullopt;
+        }
+        const double crossing = y == 0.0 ? r : y / std::tan(y / r);
+        if (!(x < crossing)) {
+            return std::nullopt;
+        }
+    }
+    return shift;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Which methods the singularities of F allow at a time t, and how each must
+// be placed: the real-axis methods need every singularity to the left of
+// their first sample; the Bromwich line must lie right of every singularity
+// and reach above those that matter; a Talbot contour must enclose them.
+// One per worker thread; the scans it keeps are per parameter values. No
+// Python header.
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <optional>
+
+#include "engine/singularity_scan.hpp"
+
+struct LinePlan {
+    double shift;             // the line's abscissa lies at shift + A/t
+    std::uint64_t least_nodes;  // nodes needed to reach above every singularity that matters
+};
+
+class MethodValidity {
+public:
+    MethodValidity(const Program& program, const ScanWindow& window);
+
+    // GWR and Stehfest sample F at s = k ln2/t, k >= 1: valid where every
+    // singularity lies to the left of the first sample.
+    bool real_axis_allows(double t, const double* parameters);
+
+    // Whether no singularity that matters at time t lies off the real axis:
+    // where one does, f oscillates, which real samples cannot see, and a
+    // real-axis estimate that misses the tolerance may miss it by any amount.
+    bool real_axis_resolves(double t, const double* parameters);
+
+    // The Bromwich line for time t; nothing where the singularities that
+    // matter reach too high to prove the line's nodes pass above them.
+    std::optional<LinePlan> bromwich_line(double t, const double* parameters);
+
+    // The shift of a Talbot contour of m nodes that provably encloses every
+    // singularity that matters at time t; nothing where none is found.
+    std::optional<double> talbot_shift(double t, std::uint64_t m, const double* parameters);
+
+private:
+    SingularityScan& scan(const double* parameters);
+    // How far left of sigma a singularity still matters at time t: where its
+    // growth e^(Re s t) falls 10^-(digits + 10) below the rightmost one's.
+    double relevant_width(double t) const;
+
+    const Program& program_;
+    ScanWindow window_;
+    std::list<SingularityScan> scans_;  // most recently used first
+};

@@ -1,0 +1,146 @@
+#include "engine/singularity_scan.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/acb_value.hpp"
+#include "failure/interrupts.hpp"
+
+namespace {
+
+// Box evaluations one scan may spend. A simple F costs about a microsecond
+// each, a Bessel function some tens; a lattice of poles (tanh, 1/(1+e^-s))
+// would take every cell, and there the budget, not the lattice, ends the
+// scan, leaving the rest unproven: a careful answer, never a wrong one.
+constexpr std::uint64_t evaluation_budget = 6000;
+
+// The finest cell of the search for sigma, relative to its distance from
+// the origin: sigma comes out within about a millionth of the singularity's
+// own size, far closer than any real-axis method's first sample.
+constexpr double sigma_resolution = 0x1p-20;
+
+// Cells to the left of sigma are split this many times at most: enough to
+// tell how high singularities reach, which needs no more than a quarter of
+// the ring's size.
+constexpr unsigned height_splits = 2;
+
+// The window reaches this many times beyond the highest point any contour
+// node of the job can reach (about 2 pi M / t, with M up to 4 times 1.7
+// digits for the Bromwich line).
+constexpr double window_margin = 16.0;
+
+double power_of_two_at_most(double x) { return std::ldexp(1.0, std::ilogb(x)); }
+
+}  // namespace
+
+SingularityScan::SingularityScan(const Program& program, const double* parameters,
+                                 std::size_t parameter_count, const ScanWindow& window)
+    : evaluator_(program), parameters_(parameters, parameters + parameter_count),
+      evaluations_left_(evaluation_budget) {
+    // The central cell is small enough that its right edge stays below a
+    // twentieth of the first real-axis sample ln2/t of the latest time, and
+    // never larger than 2^-30: a singularity at the origin (1/s, sqrt(s))
+    // then never stands in the way of the real-axis methods.
+    origin_cell_ = power_of_two_at_most(std::min(0x1p-30, 0.05 * std::log(2.0) / window.largest_t));
+    const double nodes = 4.0 * 1.7 * std::max<double>(window.digits, 15);
+    const double reach = window_margin * 2.0 * M_PI * nodes / window.smallest_t;
+    pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
+    for (double a = origin_cell_; a < reach; a *= 2) {
+        // The ring between half-widths a and 2a, upper half: six cells of side a.
+        pending_.push(Cell{a, 2 * a, 0.0, a, 0});
+        pending_.push(Cell{a, 2 * a, a, 2 * a, 0});
+        pending_.push(Cell{0.0, a, a, 2 * a, 0});
+        pending_.push(Cell{-a, 0.0, a, 2 * a, 0});
+        pending_.push(Cell{-2 * a, -a, a, 2 * a, 0});
+        pending_.push(Cell{-2 * a, -a, 0.0, a, 0});
+    }
+    find_sigma();
+}
+
+bool SingularityScan::same_parameters(const double* parameters) const {
+    return std::equal(parameters_.begin(), parameters_.end(), parameters);
+}
+
+bool SingularityScan::analytic(const Cell& cell) {
+    --evaluations_left_;
+    if (evaluations_left_ % 64 == 0) {
+        poll_interrupts();
+    }
+    // Cell corners are dyadic, so midpoint and half-widths are exact doubles.
+    AcbValue box;
+    arb_set_d(acb_realref(box.get()), 0.5 * (cell.x0 + cell.x1));
+    arb_set_d(acb_imagref(box.get()), 0.5 * (cell.y0 + cell.y1));
+    mag_set_d(arb_radref(acb_realref(box.get())), 0.5 * (cell.x1 - cell.x0));
+    mag_set_d(arb_radref(acb_imagref(box.get())), 0.5 * (cell.y1 - cell.y0));
+    return evaluator_.analytic(box.get(), parameters_.data());
+}
+
+void SingularityScan::split(const Cell& cell) {
+    const double xm = 0.5 * (cell.x0 + cell.x1);
+    const double ym = 0.5 * (cell.y0 + cell.y1);
+    const unsigned depth = cell.depth + 1;
+    pending_.push(Cell{cell.x0, xm, cell.y0, ym, depth});
+    pending_.push(Cell{xm, cell.x1, cell.y0, ym, depth});
+    pending_.push(Cell{cell.x0, xm, ym, cell.y1, depth});
+    pending_.push(Cell{xm, cell.x1, ym, cell.y1, depth});
+}
+
+void SingularityScan::find_sigma() {
+    while (!pending_.empty()) {
+        if (evaluations_left_ == 0) {
+            sigma_ = pending_.top().x1;  // nothing left of the budget proves the rest
+            return;
+        }
+        const Cell cell = pending_.top();
+        pending_.pop();
+        if (analytic(cell)) {
+            continue;
+        }
+        const double size = std::max({std::fabs(cell.x0), std::fabs(cell.x1), cell.y1});
+        if (cell.x1 - cell.x0 > std::max(origin_cell_, sigma_resolution * size)) {
+            split(cell);
+            continue;
+        }
+        sigma_ = cell.x1;
+        unproven_.push_back(cell);
+        return;
+    }
+}
+
+void SingularityScan::extend_to(double left) {
+    while (!pending_.empty() && pending_.top().x1 > left && evaluations_left_ > 0) {
+        const Cell cell = pending_.top();
+        pending_.pop();
+        if (analytic(cell)) {
+            continue;
+        }
+        if (cell.depth < height_splits) {
+            split(cell);
+        } else {
+            unproven_.push_back(cell);
+        }
+    }
+}
+
+const std::vector<SingularityScan::Cell>& SingularityScan::cells_from(double left) {
+    extend_to(left);
+    return unproven_;
+}
+
+bool SingularityScan::complete_from(double left) const {
+    return pending_.empty() || !(pending_.top().x1 > left);
+}
+
+double SingularityScan::height_from(double left) {
+    extend_to(left);
+    if (!complete_from(left)) {
+        return std::numeric_limits<double>::infinity();
+    }
+    double height = 0.0;
+    for (const Cell& cell : unproven_) {
+        if (cell.x1 > left) {
+            height = std::max(height, cell.y1);
+        }
+    }
+    return height;
+}
