@@ -180,7 +180,11 @@ def _invert_expression(F, points, options, progress):
 
 
 def _finish(points, value, error, texts, methods, options, full_output):
+    # The tolerance judges the value as computed; the estimate reported covers
+    # the value as returned, its final rounding included (a float64 cannot
+    # carry more than about 16 digits, whatever digits asked for).
     missed = beyond_tolerance(value, error, options.digits)
+    error = error + _returned_rounding(value, options)
     if missed:
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
                       f"at {missed} of {points.count} points (full_output=True gives the "
@@ -193,6 +197,18 @@ def _finish(points, value, error, texts, methods, options, full_output):
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
                            options.digits)
+
+
+def _returned_rounding(value, options):
+    """The rounding of each value into what `invert` returns: half a unit in the
+    last place of a float64, or half a unit of the last of the digits + 10 digits
+    an mpf is read from."""
+    magnitude = np.abs(value)
+    with np.errstate(invalid="ignore"):
+        if options.output == "mpmath":
+            return np.where(np.isfinite(magnitude), 0.5 * 10.0 ** -(options.digits + 9), 0.0) * \
+                np.where(np.isfinite(magnitude), magnitude, 0.0)
+        return np.where(np.isfinite(magnitude), 0.5 * np.spacing(magnitude), 0.0)
 
 
 def _method_report(points, methods):

@@ -8,16 +8,22 @@
 
 namespace {
 
-// Box evaluations one scan may spend. A simple F costs about a microsecond
-// each, a Bessel function some tens; a lattice of poles (tanh, 1/(1+e^-s))
-// would take every cell, and there the budget, not the lattice, ends the
-// scan, leaving the rest unproven: a careful answer, never a wrong one.
-constexpr std::uint64_t evaluation_budget = 6000;
+// Box evaluations one scan may spend, on sigma and then on the cells left of
+// it. A simple F costs about a microsecond each; a lattice of poles (tanh,
+// 1/(1+e^-s)) or a cut along the imaginary axis would take ever more cells,
+// and there the budget, not the lattice, ends the scan, leaving the rest
+// unproven: a careful answer, never a wrong one.
+constexpr std::uint64_t sigma_budget = 4000;
+constexpr std::uint64_t height_budget = 4000;
 
 // The finest cell of the search for sigma, relative to its distance from
 // the origin: sigma comes out within about a millionth of the singularity's
-// own size, far closer than any real-axis method's first sample.
+// own size. Cells are refined no further once sigma is below a quarter of
+// the first real-axis sample at the job's latest time, which is all the
+// real-axis methods ask of it: a singular line along the imaginary axis
+// would otherwise cost a cell per millionth of its length.
 constexpr double sigma_resolution = 0x1p-20;
+constexpr double sigma_target_fraction = 0.25;
 
 // Cells to the left of sigma are split this many times at most: enough to
 // tell how high singularities reach, which needs no more than a quarter of
@@ -36,12 +42,13 @@ double power_of_two_at_most(double x) { return std::ldexp(1.0, std::ilogb(x)); }
 SingularityScan::SingularityScan(const Program& program, const double* parameters,
                                  std::size_t parameter_count, const ScanWindow& window)
     : evaluator_(program), parameters_(parameters, parameters + parameter_count),
-      evaluations_left_(evaluation_budget) {
+      evaluations_left_(sigma_budget) {
     // The central cell is small enough that its right edge stays below a
     // twentieth of the first real-axis sample ln2/t of the latest time, and
     // never larger than 2^-30: a singularity at the origin (1/s, sqrt(s))
     // then never stands in the way of the real-axis methods.
     origin_cell_ = power_of_two_at_most(std::min(0x1p-30, 0.05 * std::log(2.0) / window.largest_t));
+    sigma_target_ = sigma_target_fraction * std::log(2.0) / window.largest_t;
     const double nodes = 4.0 * 1.7 * std::max<double>(window.digits, 15);
     const double reach = window_margin * 2.0 * M_PI * nodes / window.smallest_t;
     pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
@@ -55,6 +62,7 @@ SingularityScan::SingularityScan(const Program& program, const double* parameter
         pending_.push(Cell{-2 * a, -a, 0.0, a, 0});
     }
     find_sigma();
+    evaluations_left_ = height_budget;
 }
 
 bool SingularityScan::same_parameters(const double* parameters) const {
@@ -95,6 +103,13 @@ void SingularityScan::find_sigma() {
         pending_.pop();
         if (analytic(cell)) {
             continue;
+        }
+        if (!(cell.x1 > sigma_target_)) {
+            // Far enough left for every time of the job; the cell stays for
+            // the examination of what lies left of sigma, at its own rules.
+            sigma_ = cell.x1;
+            pending_.push(cell);
+            return;
         }
         const double size = std::max({std::fabs(cell.x0), std::fabs(cell.x1), cell.y1});
         if (cell.x1 - cell.x0 > std::max(origin_cell_, sigma_resolution * size)) {

@@ -67,7 +67,8 @@ private:
     std::vector<double> parameters_;
     std::priority_queue<Cell, std::vector<Cell>, RightmostFirst> pending_;
     std::vector<Cell> unproven_;
-    double origin_cell_;  // the half-width of the central cell
+    double origin_cell_;   // the half-width of the central cell
+    double sigma_target_;  // sigma below this serves every time of the job
     double sigma_ = -std::numeric_limits<double>::infinity();
     std::uint64_t evaluations_left_;
 };
