@@ -11,7 +11,9 @@ from invlap._callables import invert_callable
 from invlap._dask import holds_dask_array, invert_dask
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
-from invlap.expression import compile_expression
+from invlap._shift_sum import invert_shifted
+from invlap._shifts import decompose
+from invlap.expression import CompiledExpression, compile_expression
 from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance
 
 __all__ = ["invert"]
@@ -130,6 +132,12 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         if options.method == "hyperbola":
             raise ValueError("method 'hyperbola' applies to callables; expressions have "
                              "'talbot' and 'euler' for complex s")
+        shifted = _shifted(F, points, options)
+        if shifted is not None:
+            value, error, texts, methods = invert_shifted(
+                shifted, points, options, lambda G, p, o: _invert_expression(G, p, o, None))
+            return _finish(points, value, error, texts, methods, options, full_output,
+                           shifted.delays)
         value, error, texts, methods = _invert_expression(F, points, options, progress)
     return _finish(points, value, error, texts, methods, options, full_output)
 
@@ -167,6 +175,29 @@ def _is_sympy(F):
     return sympy is not None and isinstance(F, sympy.Basic)
 
 
+def _shifted(F, points, options):
+    """F's decomposition into delayed terms, for the automatic choice only (a
+    method asked for by name is used as asked), or None."""
+    if options.method != "auto" or options.M is not None:
+        return None
+    compiled = compile_expression(F, points.names)  # checks F before anything else
+    positive = points.t[points.t > 0]
+    if positive.size == 0:
+        return None
+    return decompose(_printed_text(F, compiled), points.names, float(positive.max()),
+                     options.digits + 20)
+
+
+def _printed_text(F, compiled):
+    """The text the compiler read: F itself, or a SymPy expression as printed."""
+    if isinstance(F, str):
+        return F
+    if isinstance(F, CompiledExpression):
+        return compiled.source
+    from invlap.expression_sympy import sympy_printer
+    return sympy_printer()(compiled.params, str(F)).doprint(F)
+
+
 def _invert_expression(F, points, options, progress):
     compiled = compile_expression(F, points.names)
     program = native_program(compiled)
@@ -179,7 +210,7 @@ def _invert_expression(F, points, options, progress):
     return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)]
 
 
-def _finish(points, value, error, texts, methods, options, full_output):
+def _finish(points, value, error, texts, methods, options, full_output, shifts=()):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
@@ -196,7 +227,7 @@ def _finish(points, value, error, texts, methods, options, full_output):
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits)
+                           options.digits, shifts)
 
 
 def _returned_rounding(value, options):

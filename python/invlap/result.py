@@ -32,16 +32,22 @@ class InversionResult:
         ("initial value" marks f(0+)).
     digits : int
         The requested digits: the tolerance is ``10**-digits * abs(value)``.
+    shifts : tuple of float
+        The delays a_k taken out of F by the shift theorem, F(s) = sum_k
+        exp(-a_k s) G_k(s) (periodic factors expanded into such sums for the
+        times asked): each G_k was inverted at t - a_k. Empty when none were.
     """
 
     value: object
     error: object
     method: str
     digits: int
+    shifts: tuple = ()
 
     def __repr__(self):
+        shifts = f", shifts={self.shifts!r}" if self.shifts else ""
         return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
-                f"method={self.method!r}, digits={self.digits})")
+                f"method={self.method!r}, digits={self.digits}{shifts})")
 
 
 def beyond_tolerance(value, error, digits):

@@ -1,0 +1,260 @@
+"""Delays, steps and periodic transforms by the shift theorem.
+
+Where an expression is a sum F(s) = sum_k c_k exp(-d_k s) G_k(s) with constant
+delays d_k >= 0, f(t) = sum_k c_k g_k(t - d_k), each term 0 before its delay.
+Contour and real-axis methods alike converge slowly or not at all across the
+jumps and kinks of such f, while each g_k is smooth: inverted alone, every
+digit comes out. Periodic factors become finite sums of delays for the times
+asked: 1/(1 - e^(-as)) = sum_n e^(-nas), tanh(as) = (1 - e^(-2as))/(1 + e^(-2as)),
+and likewise 1/cosh, 1/sinh, coth written as quotients.
+
+The decomposition reads the expression's tree; numbers are taken from their
+text, as the compiler takes them. Anything it cannot decompose exactly (a
+delay inside a root, a delay that depends on a parameter, an advance e^(+as)
+that survives, more terms than MAX_TERMS) leaves F to the ordinary methods.
+"""
+
+import ast
+import dataclasses
+
+import mpmath
+
+from invlap.expression_parser import Source
+
+__all__ = ["Shifted", "decompose"]
+
+# Terms beyond this many (a periodic wave over very many periods) are not
+# worth a sum: the ordinary methods then flag what they cannot resolve.
+MAX_TERMS = 2000
+# Integer powers of a delayed factor expanded by repeated products up to this.
+MAX_POWER = 16
+
+_CONSTANTS = {"pi": mpmath.pi, "e": mpmath.e, "euler": mpmath.euler}
+
+
+class _Refused(Exception):
+    """The expression has no exact decomposition into delays."""
+
+
+@dataclasses.dataclass(frozen=True)
+class Shifted:
+    """F as sum_k c_k exp(-d_k s) G_k(s): the terms of each G (as text), by G."""
+
+    groups: dict  # G's text -> list of (delay d_k, coefficient c_k) as mpf
+    delays: tuple  # the distinct positive delays, as floats
+
+
+def decompose(text, params, horizon, dps):
+    """The decomposition of `text` for times up to `horizon`, or None where F
+    has no delays (or none that can be taken out exactly)."""
+    with mpmath.workdps(dps):
+        try:
+            terms = _Walker(Source(text), frozenset(params), horizon).walk_root()
+        except (_Refused, RecursionError):
+            return None
+    if terms is None:
+        return None
+    groups = {}
+    delays = set()
+    for (delay, factor), coefficient in terms.items():
+        if delay < 0 or factor is None:
+            return None  # an advance, or a delta function: not for this route
+        if delay > horizon:
+            continue  # zero at every time asked
+        groups.setdefault(factor, []).append((delay, coefficient))
+        if delay > 0:
+            delays.add(float(delay))
+    if not delays:
+        return None
+    return Shifted(groups, tuple(sorted(delays)))
+
+
+def _key(delay):
+    # Delays built by sums of other delays must meet again as one key.
+    return mpmath.nstr(delay, mpmath.mp.dps - 8)
+
+
+class _Walker:
+    """Terms as {(delay, factor text or None): coefficient}; a factor of None is 1."""
+
+    def __init__(self, source, params, horizon):
+        self.source = source
+        self.params = params
+        self.horizon = horizon
+        self.delays = {}  # key -> the mpf delay it stands for
+
+    def walk_root(self):
+        terms = self.walk(self.source.parse())
+        return terms if any(d != 0 for d, _ in terms) else None
+
+    # -- the tree -----------------------------------------------------------------
+
+    def walk(self, node):
+        terms = self._walk(node)
+        if len(terms) > MAX_TERMS:
+            raise _Refused
+        if all(d == 0 for d, _ in terms) and len(terms) > 1:
+            return {(mpmath.mpf(0), self.source.fragment(node)): mpmath.mpf(1)}
+        return terms
+
+    def _walk(self, node):
+        if isinstance(node, ast.Constant):
+            return {(mpmath.mpf(0), None): mpmath.mpf(self.source.fragment(node))}
+        if isinstance(node, ast.Name):
+            if node.id in _CONSTANTS:
+                return {(mpmath.mpf(0), None): +_CONSTANTS[node.id]}
+            return self._whole(node)
+        if isinstance(node, ast.UnaryOp) and isinstance(node.op, (ast.USub, ast.UAdd)):
+            inner = self.walk(node.operand)
+            sign = -1 if isinstance(node.op, ast.USub) else 1
+            return {k: sign * c for k, c in inner.items()}
+        if isinstance(node, ast.BinOp):
+            return self._binary(node)
+        if isinstance(node, ast.Call) and isinstance(node.func, ast.Name):
+            return self._call(node)
+        raise _Refused
+
+    def _whole(self, node):
+        return {(mpmath.mpf(0), self.source.fragment(node)): mpmath.mpf(1)}
+
+    def _binary(self, node):
+        op = node.op
+        if isinstance(op, (ast.Add, ast.Sub)):
+            right = self.walk(node.right)
+            if isinstance(op, ast.Sub):
+                right = {k: -c for k, c in right.items()}
+            return _merge(self.walk(node.left), right)
+        if isinstance(op, ast.Mult):
+            return self._product(self.walk(node.left), self.walk(node.right))
+        if isinstance(op, ast.Div):
+            return self._product(self.walk(node.left), self._inverse(self.walk(node.right)))
+        if isinstance(op, ast.Pow):
+            base = self.walk(node.left)
+            if all(d == 0 for d, _ in base):
+                return self._whole(node)
+            exponent = self._integer(node.right)
+            if exponent is None or abs(exponent) > MAX_POWER:
+                raise _Refused
+            result = {(mpmath.mpf(0), None): mpmath.mpf(1)}
+            for _ in range(abs(exponent)):
+                result = self._product(result, base)
+            return self._inverse(result) if exponent < 0 else result
+        raise _Refused
+
+    def _call(self, node):
+        name = node.func.id
+        if len(node.args) == 1 and name in ("exp", "sinh", "cosh", "tanh"):
+            slope = self._slope(node.args[0])
+            if slope is not None and slope != 0:
+                # e^(a s) is a delay of -a (an advance where a > 0).
+                up = {(-slope, None): mpmath.mpf(1)}
+                down = {(slope, None): mpmath.mpf(1)}
+                if name == "exp":
+                    return up
+                half = mpmath.mpf(1) / 2
+                odd = {(-slope, None): half, (slope, None): -half}
+                even = {(-slope, None): half, (slope, None): half}
+                if name == "sinh":
+                    return odd
+                if name == "cosh":
+                    return even
+                return self._product(odd, self._inverse(even))
+        for argument in node.args:
+            if any(d != 0 for d, _ in self.walk(argument)):
+                raise _Refused  # a delay inside a function: no shift takes it out
+        return self._whole(node)
+
+    def _slope(self, node):
+        """a where node is a * s for a constant a, else None."""
+        if isinstance(node, ast.Name) and node.id == "s":
+            return mpmath.mpf(1)
+        if isinstance(node, ast.UnaryOp) and isinstance(node.op, (ast.USub, ast.UAdd)):
+            inner = self._slope(node.operand)
+            if inner is None:
+                return None
+            return -inner if isinstance(node.op, ast.USub) else inner
+        if isinstance(node, ast.BinOp) and isinstance(node.op, (ast.Mult, ast.Div)):
+            left_slope = self._slope(node.left)
+            right_value = self._constant(node.right)
+            if left_slope is not None and right_value is not None:
+                if isinstance(node.op, ast.Mult):
+                    return left_slope * right_value
+                return left_slope / right_value if right_value != 0 else None
+            if isinstance(node.op, ast.Mult):
+                right_slope = self._slope(node.right)
+                left_value = self._constant(node.left)
+                if right_slope is not None and left_value is not None:
+                    return left_value * right_slope
+        return None
+
+    def _constant(self, node):
+        """The value of a node made of numbers and pi, e, euler only, else None."""
+        try:
+            terms = self._walk(node)
+        except _Refused:
+            return None
+        if len(terms) == 1:
+            (delay, factor), c = next(iter(terms.items()))
+            if delay == 0 and factor is None:
+                return c
+        return None
+
+    def _integer(self, node):
+        value = self._constant(node)
+        if value is None or value != mpmath.floor(value):
+            return None
+        return int(value)
+
+    # -- algebra of terms -----------------------------------------------------------
+
+    def _delay(self, value):
+        return self.delays.setdefault(_key(value), value)
+
+    def _product(self, a, b):
+        out = {}
+        for (da, fa), ca in a.items():
+            for (db, fb), cb in b.items():
+                factor = fa if fb is None else fb if fa is None else f"({fa})*({fb})"
+                key = (self._delay(da + db), factor)
+                out[key] = out.get(key, 0) + ca * cb
+                if len(out) > MAX_TERMS:
+                    raise _Refused
+        return {k: c for k, c in out.items() if c != 0}
+
+    def _inverse(self, terms):
+        """1/D for D = G0 * sum_j c_j e^(-d_j s): one common factor G0, constant c_j.
+        Expanded as a geometric series in the delays, up to the horizon (plus the
+        advances the rest of F may take back)."""
+        factors = {f for _, f in terms}
+        if len(factors) != 1 or not terms:
+            raise _Refused
+        common = factors.pop()
+        first = min(d for d, _ in terms)
+        lead = sum(c for (d, _), c in terms.items() if d == first)
+        if lead == 0:
+            raise _Refused
+        rest = {self._delay(d - first): -c / lead for (d, _), c in terms.items() if d != first}
+        reach = self.horizon + sum(abs(d) for d, _ in terms) + abs(first)
+        series = {mpmath.mpf(0): mpmath.mpf(1)}
+        power = {mpmath.mpf(0): mpmath.mpf(1)}
+        while power:
+            following = {}
+            for dp, cp in power.items():
+                for dr, cr in rest.items():
+                    d = self._delay(dp + dr)
+                    if d <= reach:
+                        following[d] = following.get(d, 0) + cp * cr
+            power = {d: c for d, c in following.items() if c != 0}
+            for d, c in power.items():
+                series[d] = series.get(d, 0) + c
+            if len(series) > MAX_TERMS:
+                raise _Refused
+        factor = None if common is None else f"1/({common})"
+        return {(self._delay(d - first), factor): c / lead for d, c in series.items() if c != 0}
+
+
+def _merge(a, b):
+    out = dict(a)
+    for k, c in b.items():
+        out[k] = out.get(k, 0) + c
+    return {k: c for k, c in out.items() if c != 0}
