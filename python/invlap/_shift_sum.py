@@ -67,16 +67,46 @@ def _with_texts(options):
 
 
 def _shifted_times(points, terms):
-    """Point indices, shifted times and weights of the terms that are not 0 there."""
+    """Point indices, shifted times and weights of the terms that are not 0 there.
+
+    A shifted time t - d that no double holds exactly (d = pi, or 1/10) is
+    reached by cubic interpolation between the four doubles around it: the
+    engine takes double times, and g at the nearest double alone would be off
+    by g' times the rounding, far beyond 15 digits at 30. The interpolation's
+    own error, about h^4 / 24 times g's fourth derivative for a double's
+    spacing h, lies some 55 digits below g (no shifts are taken beyond 50
+    digits)."""
     index, times, weight = [], [], []
     for delay, coefficient in terms:
-        shifted = points.t - float(delay)
-        active = np.flatnonzero(shifted >= 0)
-        for i in active:
-            at_jump = delay > 0 and shifted[i] == 0
-            index.append(i)
-            times.append(shifted[i])
-            weight.append(coefficient / 2 if at_jump else coefficient)
+        for i in np.flatnonzero(points.t - float(delay) >= 0):
+            exact = mpmath.mpf(float(points.t[i])) - delay
+            if exact < 0:
+                continue
+            if delay > 0 and exact == 0:
+                # At the jump: the mean of the one-sided limits, 0 and g(0+).
+                index.append(i)
+                times.append(0.0)
+                weight.append(coefficient / 2)
+                continue
+            below = float(exact)
+            if below > exact:
+                below = float(np.nextafter(below, -np.inf))
+            nodes = [float(np.nextafter(below, -np.inf)), below]
+            nodes.append(float(np.nextafter(below, np.inf)))
+            nodes.append(float(np.nextafter(nodes[-1], np.inf)))
+            if below == exact or nodes[0] <= 0:
+                index.append(i)
+                times.append(float(exact))
+                weight.append(coefficient)
+                continue
+            for k, x in enumerate(nodes):
+                lagrange = mpmath.mpf(1)
+                for j, y in enumerate(nodes):
+                    if j != k:
+                        lagrange *= (exact - y) / (mpmath.mpf(x) - y)
+                index.append(i)
+                times.append(x)
+                weight.append(coefficient * lagrange)
     return (np.asarray(index, dtype=np.intp), np.asarray(times, dtype=float), weight)
 
 

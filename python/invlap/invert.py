@@ -25,6 +25,9 @@ ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initia
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
 MAX_DIGITS = 10000
+# The shift theorem's interpolation between doubles (_shift_sum.py) holds to
+# about 55 digits.
+MAX_SHIFT_DIGITS = 50
 
 
 def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=False,
@@ -178,7 +181,7 @@ def _is_sympy(F):
 def _shifted(F, points, options):
     """F's decomposition into delayed terms, for the automatic choice only (a
     method asked for by name is used as asked), or None."""
-    if options.method != "auto" or options.M is not None:
+    if options.method != "auto" or options.M is not None or options.digits > MAX_SHIFT_DIGITS:
         return None
     compiled = compile_expression(F, points.names)  # checks F before anything else
     positive = points.t[points.t > 0]

@@ -5,9 +5,12 @@
 // chance while both are still off, and d1 alone then understates the error
 // by a decade or more. The earlier spread d2 = |e_1 - e_2| catches those
 // cases: convergence rarely improves by more than a factor 30 per column.
-// Hence 5 max(d1, d2 / 30): on the known transform pairs, at many m and t,
-// 3 max(...) covered the true error at 96-97 % of the points, 5 max(...) at
-// 98 %, with a median overstatement of about 30 times, well inside the 100
+// Hence 12 max(d1, d2 / 30): on the known transform pairs, at many m and t,
+// 3 max(...) covered the true error at 96-97 % of the points and 5 max(...)
+// at 98 %; on the broad set of tests/trust_pairs.py at 30 digits, 5 max(...)
+// still fell short by up to 2.1 times at 3 of 143 points, each claiming the
+// tolerance: a value off beyond its estimate without a warning. 12 covers
+// them with a margin, and the median overstatement stays well inside the 100
 // that keeps the estimate useful (bench/bench_invert.py measures both).
 
 #include "engine/gwr_estimate.hpp"
@@ -17,7 +20,7 @@
 
 namespace {
 
-constexpr double spread_safety = 5.0;
+constexpr double spread_safety = 12.0;
 constexpr int stationary_error_bits = 8;
 constexpr double column_improvement = 30.0;
 
