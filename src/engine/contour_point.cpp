@@ -25,6 +25,10 @@ constexpr double spread_safety = 2.0;
 constexpr double level_growth = 1.4;
 constexpr std::uint64_t last_level_factor = 4;
 constexpr std::uint64_t spread_nodes = 2;
+// Beyond the usual levels, a Talbot contour grown to enclose singularities
+// high up the imaginary direction stops at this many times the first count:
+// past it the Bromwich line serves better.
+constexpr std::uint64_t most_talbot_factor = 16;
 
 double midpoint_double(arb_srcptr ball) {
     return arf_get_d(arb_midref(ball), ARF_RND_NEAR);
@@ -178,6 +182,20 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
         if (line && line->least_nodes > levels_.back().m) {
             levels_.push_back(Level{line->least_nodes, std::nullopt, {}, {}});
+        }
+    }
+    if (validity_ != nullptr && method_ == Method::talbot && !given_ &&
+        !place(levels_.back().m, t, parameters).proven) {
+        // A Talbot contour reaches higher with more nodes (r = 2M/5): where
+        // no level's contour encloses the singularities that matter, the
+        // first larger one that does, if any within reach.
+        const std::uint64_t most = most_talbot_factor * levels_.front().m;
+        for (std::uint64_t m = levels_.back().m; m < most;) {
+            m = std::min(most, static_cast<std::uint64_t>(std::ceil(level_growth * m)));
+            if (place(m, t, parameters).proven) {
+                levels_.push_back(Level{m, std::nullopt, {}, {}});
+                break;
+            }
         }
     }
     PointResult result;

@@ -1,0 +1,145 @@
+"""Never silently wrong: on a broad set of transform pairs (tests/trust_pairs.py),
+every value either meets the tolerance with an estimate that covers its true
+error, or is flagged (its estimate misses the tolerance), and the classes the
+shift theorem and the singularity scan exist for are met outright."""
+
+import warnings
+
+import mpmath
+import numpy as np
+import pytest
+
+import invlap
+from trust_pairs import PAIRS
+
+# Pairs that must be met at every point: steps, delays, periodic waves and growth.
+MUST_MEET = {"exp(-s)/s", "exp(-2*s)/s**2", "exp(-s)/(s+1)", "exp(-s)/(s**2+1)", "exp(-5*s)/s",
+             "tanh(s/2)/s", "1/(s*(1+exp(-s)))", "1/(s*(1-exp(-s)))",
+             "1/((s**2+1)*tanh(pi*s/2))", "tanh(s/2)/s**2", "1/(s-1)", "1/(s-2)**2",
+             "1/(s**2-1)", "1/(s-sqrt(s))"}
+
+
+def check_pair(F, digits):
+    """(silent points, missed points) of F at the set's times, at `digits`."""
+    f, times = PAIRS[F]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, digits=digits, full_output=True,
+                               output="mpmath" if digits > 15 else "float")
+    silent, missed = [], []
+    with mpmath.workdps(digits + 30):
+        for t, value, error in zip(times, result.value, result.error):
+            exact = f(mpmath.mpf(t))
+            wrong_by = abs(mpmath.mpf(value) - exact)
+            flagged = not error <= 10.0 ** -digits * max(abs(float(value)), 0.0) or (
+                value == 0 and not error <= 10.0 ** -digits)
+            if wrong_by > error and not flagged:
+                silent.append((t, value, float(exact), error))
+            # Relative, and absolute where f is 0, as the tolerance itself.
+            if wrong_by > 10.0 ** (1 - digits) * (abs(exact) if exact != 0 else 1):
+                missed.append((t, value, float(exact), error))
+    return silent, missed
+
+
+@pytest.mark.parametrize("F", PAIRS)
+def test_no_silent_point_at_15_digits(F):
+    silent, missed = check_pair(F, 15)
+    assert silent == []
+    if F in MUST_MEET:
+        assert missed == []
+
+
+@pytest.mark.parametrize("F", ["1/(s-sqrt(s))", "tanh(s/2)/s", "1/((s**2+1)*tanh(pi*s/2))",
+                               "1/(s**2+1)", "sqrt(s**2+1)-s", "besselk(0, sqrt(s))/s",
+                               "exp(-s)/(s+1)", "(s**2-1)/(s**2+1)**2"])
+def test_no_silent_point_at_30_digits(F):
+    silent, missed = check_pair(F, 30)
+    assert silent == []
+    assert missed == []
+
+
+# Where a method cannot be trusted the choice must go elsewhere, not merely be
+# flagged: growth faster than GWR's first sample ln2/t resolves, oscillation
+# whose poles a fixed Talbot contour passes by at late times.
+@pytest.mark.parametrize("F, t, exact, refused", [
+    ("1/(s-1)", 10.0, np.exp(10.0), "gwr"),
+    ("1/(s-sqrt(s))", 50.0, float(mpmath.exp(50) * mpmath.erfc(-mpmath.sqrt(50))), "gwr"),
+    ("1/(s**2+1)", 100.0, np.sin(100.0), "gwr"),
+])
+def test_auto_leaves_a_method_the_singularities_refute(F, t, exact, refused):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", invlap.AccuracyWarning)
+        result = invlap.invert(F, t, full_output=True)
+    assert result.method != refused
+    assert abs(result.value - exact) <= 1e-14 * abs(exact)
+
+
+@pytest.mark.parametrize("method", ["gwr", "stehfest"])
+def test_a_real_axis_method_asked_for_on_growth_is_flagged(method):
+    # e^t at t = 10: every sample k ln2/10 < 1 lies left of the pole at s = 1.
+    with pytest.warns(invlap.AccuracyWarning):
+        result = invlap.invert("1/(s-1)", 10.0, method=method, full_output=True)
+    assert result.error == np.inf
+
+
+def test_the_shift_theorem_is_reported_and_takes_the_mean_at_a_jump():
+    result = invlap.invert("exp(-s)/s + 1/(s+1)", [0.5, 1.0, 2.0], full_output=True)
+    assert result.shifts == (1.0,)
+    np.testing.assert_allclose(result.value, np.exp(-np.array([0.5, 1.0, 2.0])) + [0, 0.5, 1],
+                               rtol=1e-15)
+    # Without delays nothing is shifted.
+    assert invlap.invert("1/(s+1)", 1.0, full_output=True).shifts == ()
+
+
+def test_the_estimate_covers_the_returned_double():
+    # e^-0.2t sin t at t = 3: the engine's value is right to 25 digits, the
+    # double it is rounded to only to half a unit in its last place.
+    result = invlap.invert("1/((s+0.2)**2+1)", 3.0, full_output=True)
+    with mpmath.workdps(40):
+        exact = mpmath.exp(-mpmath.mpf(3) / 5) * mpmath.sin(3)
+        assert abs(mpmath.mpf(result.value) - exact) <= result.error
+    assert result.error >= np.spacing(result.value) / 2
+
+
+# The contours asked for by name are placed by the singularities too: shifted
+# right of the pole of e^t, reaching above the poles of sin t at late times.
+@pytest.mark.parametrize("method", ["talbot", "euler"])
+@pytest.mark.parametrize("F, exact", [("1/(s-1)", np.exp(100.0)), ("1/(s**2+1)", np.sin(100.0)),
+                                      ("1/((s+0.2)**2+1)", np.exp(-20.0) * np.sin(100.0))])
+def test_contours_asked_for_are_placed_by_the_singularities(method, F, exact):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", invlap.AccuracyWarning)
+        value = invlap.invert(F, 100.0, method=method)
+    assert abs(value - exact) <= 1e-13 * abs(exact)
+
+
+def assert_right_or_honestly_flagged(result, exact, digits=15):
+    wrong_by = abs(result.value - exact)
+    if not result.error <= 10.0 ** -digits * abs(result.value):  # flagged
+        assert wrong_by <= result.error
+    else:
+        assert wrong_by <= 10.0 ** (1 - digits) * abs(exact)
+
+
+@pytest.mark.parametrize("method", ["talbot", "euler"])
+def test_sin_far_beyond_the_usual_reach(method):
+    # At t = 1000 the poles at +-i stand far above the first levels' nodes: the
+    # line takes enough nodes to pass above them; Talbot cannot grow that far
+    # and must say so.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert("1/(s**2+1)", 1000.0, method=method, full_output=True)
+    assert_right_or_honestly_flagged(result, np.sin(1000.0))
+    if method == "euler":
+        assert abs(result.value - np.sin(1000.0)) <= 1e-13
+
+
+def test_a_wave_no_method_resolves_is_flagged_with_an_honest_estimate():
+    # A delay given as a parameter is not taken out by the shift theorem: the
+    # staircase of 1/(s (1 + e^-as)) then defeats every method, and the
+    # estimate must still cover how wrong the value is.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert("1/(s*(1+exp(-a*s)))", [10.5, 11.5], a=1.0, full_output=True)
+    for value, error, exact in zip(result.value, result.error, [1.0, 0.0]):
+        assert abs(value - exact) <= error
