@@ -33,7 +33,8 @@ def test_float_callable_reaches_about_seven_digits_and_says_so():
     with pytest.warns(invlap.AccuracyWarning) as caught:
         result = invlap.invert(real_only_F, TIMES, full_output=True)
     assert result.method == "gwr"
-    assert str(caught[0].message) == ("the estimated error exceeds the tolerance of 15 digits "
+    # The default tolerance for doubles is 12 digits: GWR on real samples gets about 7.
+    assert str(caught[0].message) == ("the estimated error exceeds the tolerance of 12 digits "
                                       "at 3 of 3 points (full_output=True gives the estimates)")
     true_error = np.abs(result.value - exact(TIMES))
     assert np.all(true_error <= 1e-6)
@@ -108,6 +109,9 @@ def test_callable_exception_reaches_the_caller_unchanged():
 
 def test_t_zero_of_a_callable_is_the_initial_value():
     with pytest.warns(invlap.AccuracyWarning):  # doubles cannot settle s F(s) to 15 digits
+        assert invlap.invert(lambda s: 2 / (s + 1), 0.0, digits=15) == pytest.approx(2.0, rel=1e-12)
+    with warnings.catch_warnings():  # but to the 12 digits asked of doubles by default
+        warnings.simplefilter("error", invlap.AccuracyWarning)
         assert invlap.invert(lambda s: 2 / (s + 1), 0.0) == pytest.approx(2.0, rel=1e-12)
     with warnings.catch_warnings():
         warnings.simplefilter("error", invlap.AccuracyWarning)

@@ -9,7 +9,9 @@ import math
 import numpy as np
 
 from invlap import _engine
-from invlap._double_contours import euler, hyperbola, stehfest, talbot
+from invlap._double_contours import (
+    EPS, EULER_M, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule, hyperbola, stehfest, talbot)
+from invlap._probe import probe
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -18,6 +20,12 @@ DOUBLE_TERMS = (6, 8, 10, 12)
 LN2 = math.log(2.0)
 # f(0+) = lim s F(s) is read off s = 2^16, 2^32, 2^48, 2^64 for doubles.
 DOUBLE_LIMIT_EXPONENTS = (16, 32, 48, 64)
+# A contour shifted past a real singularity sigma > 0 crosses at sigma times this.
+SHIFT_MARGIN = 1.25
+# The line's nodes must reach this many times above the highest singularity
+# found, and stop at this many nodes (10^(M/3) magnifies the doubles' rounding).
+LINE_REACH = 3.0
+MOST_LINE_NODES = 60
 
 
 def invert_callable(F, points, options, precision, vectorized, progress):
@@ -101,20 +109,61 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
         _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
                                       workers=options.workers, progress=progress)
         return v, e, names
-    sample = _complex_sampler(F, points, rows, vectorized)
+    plain = _complex_sampler(F, points, rows, vectorized)
+    shift, height = _placement(plain, points, rows, t)
+    # F(s + shift): its singularities lie left of the imaginary axis, f of it is
+    # f e^(-shift t), smooth enough for the rules; the growth is put back below.
+    def sample(z, which):
+        return plain(z + shift[np.asarray(which)][:, None], which)
     which = np.arange(rows.size)
     if method == "euler":
-        return (*euler(sample, t, which), names)
-    if method == "hyperbola":
-        v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows)
+        v, e = euler(sample, t, which)
     else:
-        v, e, line, line_error = talbot(sample, t, which)
-    if options.method == "auto":
-        # The line's value where it was computed and is the better estimated.
-        better = line_error < e
-        v, e = np.where(better, line, v), np.where(better, line_error, e)
-        names[better] = "euler"
-    return v, e, names
+        if method == "hyperbola":
+            v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows)
+        else:
+            v, e, line, line_error = talbot(sample, t, which)
+        if options.method == "auto":
+            # The line's value where it was computed and is the better estimated.
+            better = line_error < e
+            v, e = np.where(better, line, v), np.where(better, line_error, e)
+            names[better] = "euler"
+    v, e = _beyond_reach(sample, t, which, height, v, e, names)
+    growth = np.exp(shift * t)
+    return v * growth, e * growth, names
+
+
+def _placement(sample, points, rows, t):
+    """(shift, height) per point from probes of F, once per set of parameters: the
+    shift puts every singularity found left of the imaginary axis; the height is
+    how far up the imaginary direction the singularities found reach."""
+    _, first, group = np.unique(points.parameters[rows], axis=0, return_index=True,
+                                return_inverse=True)
+    sigma, height = probe(lambda z, which: sample(z, first[np.asarray(which)]), first,
+                          float(t.min()), float(t.max()))
+    group = group.ravel()
+    # A margin past the singularity: the rules converge slowly close to it.
+    shift = np.where(sigma > 0, sigma * SHIFT_MARGIN, 0.0)[group]
+    return shift, height[group]
+
+
+def _beyond_reach(sample, t, which, height, v, e, names):
+    """Where the singularities found stand above the reach of the rules' nodes at
+    late t (the line with its usual nodes reaches 2 pi M / t), the line with as many
+    nodes as reach above them: in doubles its rounding grows with the nodes, and its
+    estimate says so."""
+    needed = np.ceil(LINE_REACH * height * t / (2 * np.pi)).astype(int)
+    late = np.flatnonzero(needed > EULER_M)
+    for i in late:
+        m = min(int(needed[i]), MOST_LINE_NODES)
+        fine, magnitude = euler_rule(sample, t[i:i + 1], which[i:i + 1], m)
+        coarse, _ = euler_rule(sample, t[i:i + 1], which[i:i + 1], m - 2)
+        v[i] = fine[0]
+        e[i] = SPREAD_SAFETY * abs(fine[0] - coarse[0]) + ROUNDING_SAFETY * EPS * magnitude[0]
+        if m < needed[i]:
+            e[i] = np.inf  # beyond any reach doubles can afford: no estimate
+        names[i] = "euler"
+    return v, e
 
 
 def _hyperbola_by_parameters(sample, points, rows):

@@ -40,6 +40,7 @@ HYPERBOLA_COARSE = 28
 HYPERBOLA_WINDOW = 10.0
 EULER_M = 15
 EULER_COARSE_M = 13
+CHECK_LINE_M = 40
 
 
 def _estimate(fine, coarse, magnitude):
@@ -163,6 +164,13 @@ def euler_rule(sample, t, which, m):
     return scale * (values @ eta), scale * (np.abs(values) @ np.abs(eta))
 
 
+def euler_rule_checked(sample, t, which, m):
+    """Euler's rule with m nodes and its estimate (from m - 2 nodes)."""
+    fine, magnitude = euler_rule(sample, t, which, m)
+    coarse, _ = euler_rule(sample, t, which, m - 2)
+    return fine, _estimate(fine, coarse, magnitude)
+
+
 def euler(sample, t, which):
     fine, magnitude = euler_rule(sample, t, which, EULER_M)
     coarse, _ = euler_rule(sample, t, which, EULER_COARSE_M)
@@ -219,7 +227,15 @@ def enclosure_checked(value, error, sample, t, which, shared):
     def fails(i):
         j = order[i:i + 1]
         line[j], line_error[j] = euler(sample, t[j], which[j])
-        return not np.abs(value[j] - line[j]) <= 4 * line_error[j]
+        if not np.abs(value[j] - line[j]) <= 4 * line_error[j]:
+            return True
+        # The usual line reaches 2 pi M / t up the imaginary direction: poles
+        # above that, missed by the contour too, leave both agreeing on a wrong
+        # value. A line of CHECK_LINE_M nodes reaches higher, at the cost of
+        # digits (10^(M/3) magnifies the rounding), enough to see an error of
+        # the size of f.
+        far, far_error = euler_rule_checked(sample, t[j], which[j], CHECK_LINE_M)
+        return not np.abs(value[j] - far) <= 4 * far_error
 
     first_bad = t.size
     if t.size and fails(t.size - 1):

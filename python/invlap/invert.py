@@ -25,12 +25,14 @@ ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initia
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
 MAX_DIGITS = 10000
+DEFAULT_DIGITS = 15
+DOUBLE_CALLABLE_DIGITS = 12
 # The shift theorem's interpolation between doubles (_shift_sum.py) holds to
 # about 55 digits.
 MAX_SHIFT_DIGITS = 50
 
 
-def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=False,
+def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_output=False,
            output="float", precision="double", vectorized=False, progress=None, **params):
     """Inverse Laplace transform f(t) of F(s).
 
@@ -50,7 +52,10 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
     digits : int, optional
         The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
         (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
-        :class:`AccuracyWarning`.
+        :class:`AccuracyWarning`. By default 15 for expressions and for callables
+        with ``precision="multi"``, and 12 for callables returning doubles: F's own
+        rounding, magnified by any inversion, leaves doubles about 12 to 14 digits,
+        and a tolerance they cannot meet would warn at every point.
     method : {"auto", "gwr", "talbot", "euler", "stehfest", "hyperbola"}, optional
         ``"gwr"``: Gaver-Wynn-Rho, F sampled on the real axis; excellent for smooth f.
         ``"talbot"``: a Talbot contour, F sampled at complex s; follows oscillating f
@@ -124,6 +129,8 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         return invert_dask(F, t, params, full_output, progress, dict(
             digits=digits, method=method, M=M, workers=workers, output=output,
             precision=precision, vectorized=vectorized))
+    if digits is None:
+        digits = DOUBLE_CALLABLE_DIGITS if _takes_doubles(F, precision) else DEFAULT_DIGITS
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
@@ -170,6 +177,11 @@ class _Options:
             raise ValueError(f"precision must be one of {', '.join(PRECISIONS)}, "
                              f"not {precision!r}")
         return cls(digits, method, M, resolve_workers(workers), output)
+
+
+def _takes_doubles(F, precision):
+    return (callable(F) and not isinstance(F, (str, CompiledExpression)) and not _is_sympy(F)
+            and precision == "double")
 
 
 def _is_sympy(F):

@@ -1,0 +1,88 @@
+"""Where a black-box F may be singular, found by looking: F sampled along the
+real axis and along rays into the upper half-plane, for sign changes (a real
+pole), values that are not finite, and isolated peaks of |F| (a pole near
+the ray). A callable says nothing of its singularities, and a contour that
+passes one on the wrong side agrees with itself on a wrong value; what the
+probes find places the contours, and what they cannot rule out is folded
+into the estimates by the callers.
+
+The probes are a net, not a proof: a pole between two rays far from both can
+slip through. They cost one call of F per ray for a vectorized F (about
+PROBES_PER_RAY points each), per distinct set of parameters.
+"""
+
+import numpy as np
+
+PROBES_PER_RAY = 96
+# Rays from the origin, by their angle from the positive real axis (the
+# imaginary axis last, where the poles of oscillating f sit).
+RAY_ANGLES = (0.0, np.pi / 4, 3 * np.pi / 8, 7 * np.pi / 16, np.pi / 2)
+# A sample this many times the larger of its neighbours marks a pole near it
+# (the rays' samples are some 23 % apart: a pole between two of them raises
+# the nearer one above its other neighbour by about this much). A smooth peak
+# taken for a pole costs only more nodes on the Bromwich line.
+PEAK_RATIO = 2.0
+# A square-root branch point raises the slope less sharply (by about 1.45 at
+# +-i for sqrt(s^2 + 1), between samples 23 % apart).
+SLOPE_PEAK_RATIO = 1.3
+
+
+def probe(sample, rows, t_min, t_max):
+    """(sigma, height) per row: the largest real part of a singularity found (-inf
+    where none) and the largest |Im| of one found off the real axis (0 where none).
+    sample(z, which) gives F at the complex points z, one row per point `which`."""
+    radii = np.geomspace(1e-3 / t_max, 1e4 / t_min, PROBES_PER_RAY)
+    sigma = np.full(rows.size, -np.inf)
+    height = np.zeros(rows.size)
+    for angle in RAY_ANGLES:
+        ray = radii * np.exp(1j * angle)
+        with np.errstate(all="ignore"):
+            values = sample(np.broadcast_to(ray, (rows.size, ray.size)).copy(),
+                            np.arange(rows.size))
+        # A singularity found next to a sample lies within about a step of it:
+        # off the real axis its real part counts only where it stays positive
+        # a step to the left (poles of oscillating f sit near the imaginary
+        # axis, and a shift by a sample's real part would amplify the rounding
+        # by e^(shift t) for nothing).
+        step = radii * (radii[1] / radii[0] - 1)
+        for r in range(rows.size):
+            bad = _singular_places(ray, values[r], real_axis=angle == 0.0)
+            if not bad.any():
+                continue
+            places = ray[bad]
+            real = places.real if angle == 0.0 else places.real - step[bad]
+            if (real > 0).any():
+                sigma[r] = max(sigma[r], float(places.real[real > 0].max()))
+            height[r] = max(height[r], float((np.abs(places.imag) + step[bad]).max()))
+    return sigma, height
+
+
+def _singular_places(ray, values, real_axis):
+    """Whether F looks singular next to each point of the ray."""
+    magnitude = np.abs(values)
+    bad = ~np.isfinite(magnitude)
+    bad[1:-1] |= _peaks(magnitude)
+    # A branch point keeps F bounded but not its derivative: the change from
+    # one sample to the next, against the step, peaks there instead.
+    with np.errstate(all="ignore"):
+        slope = np.abs(np.diff(values)) / np.abs(np.diff(ray)) * np.abs(ray[1:])
+    bad[2:-1] |= _peaks(slope, SLOPE_PEAK_RATIO)
+    if real_axis:
+        # A real pole changes the sign of a real F across it: the later of
+        # the two samples bounds its place from above.
+        # A zero of F changes the sign too, but there |F| falls toward it where
+        # at a pole it rises: the pair around the change must stand above the
+        # samples beyond it.
+        real = values.real
+        flips = np.flatnonzero(np.sign(real[:-1]) * np.sign(real[1:]) < 0)
+        flips = flips[(flips > 0) & (flips < real.size - 2)]
+        around = np.maximum(magnitude[flips], magnitude[flips + 1])
+        beyond = np.maximum(magnitude[flips - 1], magnitude[flips + 2])
+        bad[flips[around > beyond] + 1] = True
+    return bad
+
+
+def _peaks(sizes, ratio=PEAK_RATIO):
+    """Whether each inner entry stands `ratio` times above both its neighbours."""
+    with np.errstate(invalid="ignore"):
+        return sizes[1:-1] > ratio * np.maximum(sizes[:-2], sizes[2:])
