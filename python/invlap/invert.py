@@ -64,10 +64,14 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         classic of well-test practice, real samples. ``"hyperbola"`` (callables
         only): one hyperbolic contour per window [t0, 10 t0] of times, so that a
         vectorized F is called once per window. ``"auto"`` (default): for
-        expressions GWR, then Talbot where GWR's error estimate misses the
-        tolerance, then GWR with more terms, keeping the best estimate; for
-        callables, a contour method if F accepts complex s (found out by calling F
-        once with s = 1+1j), else GWR.
+        expressions, delays and periodic factors first taken out by the shift
+        theorem (``InversionResult.shifts``); then GWR where every singularity of F
+        lies left of its first sample ln2/t, Talbot where its contour provably
+        encloses the singularities that matter, the Bromwich line placed right of
+        them, keeping the candidate of least relative error; for callables, a
+        contour method if F accepts complex s (found out by calling F once with
+        s = 1+1j), placed by probes of F for its singularities, else GWR. A method
+        that cannot be vouched for at a point gives an infinite estimate there.
     M : int, optional
         The method's size: Gaver terms (GWR, and half the terms of Stehfest) or
         contour nodes (Talbot, Euler's M). By default, for expressions, chosen from
