@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "engine/arb_value.hpp"
+#include "engine/complex_functions.hpp"
 
 namespace {
 
@@ -104,27 +105,6 @@ bool bessel_over_box(Op op, std::int64_t n, acb_ptr out, acb_srcptr x) {
     arb_add_error(acb_realref(out), spread.get());
     arb_add_error(acb_imagref(out), spread.get());
     return acb_is_finite(out);
-}
-
-void unary(Op op, acb_ptr out, acb_srcptr x) {
-    switch (op) {
-        case Op::neg: acb_neg(out, x); break;
-        case Op::exp: acb_exp(out, x, box_prec); break;
-        case Op::sin: acb_sin(out, x, box_prec); break;
-        case Op::cos: acb_cos(out, x, box_prec); break;
-        case Op::tan: acb_tan(out, x, box_prec); break;
-        case Op::sinh: acb_sinh(out, x, box_prec); break;
-        case Op::cosh: acb_cosh(out, x, box_prec); break;
-        case Op::tanh: acb_tanh(out, x, box_prec); break;
-        case Op::asinh: acb_asinh(out, x, box_prec); break;
-        case Op::acosh: acb_acosh(out, x, box_prec); break;
-        case Op::atanh: acb_atanh(out, x, box_prec); break;
-        case Op::atan: acb_atan(out, x, box_prec); break;
-        case Op::erf: acb_hypgeom_erf(out, x, box_prec); break;
-        case Op::erfc: acb_hypgeom_erfc(out, x, box_prec); break;
-        case Op::gamma: acb_hypgeom_gamma(out, x, box_prec); break;
-        default: acb_indeterminate(out); break;
-    }
 }
 
 // Whether a one-operand function is proven analytic at every point of x:
@@ -347,7 +327,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
             }
             nonzero = op == Op::exp;
             if (want) {
-                unary(op, out, x);
+                complex_unary(op, out, x, box_prec);
             }
         }
         if (want) {

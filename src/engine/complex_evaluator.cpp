@@ -5,30 +5,10 @@
 #include <algorithm>
 
 #include "engine/arb_value.hpp"
+#include "engine/complex_functions.hpp"
 #include "failure/interrupts.hpp"
 
 namespace {
-
-void apply_unary(Op op, acb_ptr out, acb_srcptr x, slong prec) {
-    switch (op) {
-        case Op::neg: acb_neg(out, x); break;
-        case Op::exp: acb_exp(out, x, prec); break;
-        case Op::sin: acb_sin(out, x, prec); break;
-        case Op::cos: acb_cos(out, x, prec); break;
-        case Op::tan: acb_tan(out, x, prec); break;
-        case Op::sinh: acb_sinh(out, x, prec); break;
-        case Op::cosh: acb_cosh(out, x, prec); break;
-        case Op::tanh: acb_tanh(out, x, prec); break;
-        case Op::asinh: acb_asinh(out, x, prec); break;
-        case Op::acosh: acb_acosh(out, x, prec); break;
-        case Op::atanh: acb_atanh(out, x, prec); break;
-        case Op::atan: acb_atan(out, x, prec); break;
-        case Op::erf: acb_hypgeom_erf(out, x, prec); break;
-        case Op::erfc: acb_hypgeom_erfc(out, x, prec); break;
-        case Op::gamma: acb_hypgeom_gamma(out, x, prec); break;
-        default: break;
-    }
-}
 
 void apply_binary(Op op, acb_ptr out, acb_srcptr x, acb_srcptr y, slong prec) {
     switch (op) {
@@ -136,7 +116,7 @@ void ComplexEvaluator::run(std::size_t i, const acb_t s, const double* parameter
     } else if (op >= Op::besseli) {
         complex_bessel(op, instruction.b, out, x, prec);
     } else {
-        apply_unary(op, out, x, prec);
+        complex_unary(op, out, x, prec);
     }
 }
 
