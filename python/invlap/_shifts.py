@@ -16,6 +16,9 @@ that survives, more terms than MAX_TERMS) leaves F to the ordinary methods.
 
 import ast
 import dataclasses
+import functools
+import math
+import re
 
 import mpmath
 
@@ -44,14 +47,19 @@ class Shifted:
     delays: tuple  # the distinct positive delays, as floats
 
 
+# Only these functions of s make delays; text without them is passed by at once.
+_DELAYING = re.compile(r"\b(exp|sinh|cosh|tanh)\b")
+
+
 def decompose(text, params, horizon, dps):
     """The decomposition of `text` for times up to `horizon`, or None where F
     has no delays (or none that can be taken out exactly)."""
-    with mpmath.workdps(dps):
-        try:
-            terms = _Walker(Source(text), frozenset(params), horizon).walk_root()
-        except (_Refused, RecursionError):
-            return None
+    if not _DELAYING.search(text):
+        return None
+    # The walk expands periodic factors up to a horizon: made for the next
+    # power of two at or above it, one walk serves every call up to there.
+    reach = 2.0 ** math.ceil(math.log2(horizon)) if horizon > 0 else 1.0
+    terms = _terms(text, tuple(params), reach, dps)
     if terms is None:
         return None
     groups = {}
@@ -67,6 +75,15 @@ def decompose(text, params, horizon, dps):
     if not delays:
         return None
     return Shifted(groups, tuple(sorted(delays)))
+
+
+@functools.lru_cache(maxsize=128)
+def _terms(text, params, horizon, dps):
+    with mpmath.workdps(dps):
+        try:
+            return _Walker(Source(text), frozenset(params), horizon).walk_root()
+        except (_Refused, RecursionError):
+            return None
 
 
 def _key(delay):

@@ -78,30 +78,13 @@ std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
         request.digits);
 }
 
-// The times the singularity scans must serve: the smallest and largest
-// positive t of the job (1 for both when there is none).
-ScanWindow scan_window(const PointInputs& inputs, std::uint32_t digits) {
-    double smallest = 0.0;
-    double largest = 0.0;
-    for (std::size_t i = 0; i < inputs.count; ++i) {
-        const double t = inputs.t[i];
-        if (t > 0.0) {
-            smallest = smallest == 0.0 ? t : std::min(smallest, t);
-            largest = std::max(largest, t);
-        }
-    }
-    if (largest == 0.0) {
-        smallest = largest = 1.0;
-    }
-    return ScanWindow{smallest, largest, digits};
-}
-
 class InvertTask final : public WorkerTask {
 public:
     InvertTask(const InvertRequest& request, const std::deque<GwrLevelTables>& levels,
-               const PointInputs& inputs, const PointOutputs& outputs, const ScanWindow& window)
+               const PointInputs& inputs, const PointOutputs& outputs)
         : request_(request), inputs_(inputs), outputs_(outputs),
-          validity_(request.program, window), solver_(make_solver(request, levels, validity_)),
+          validity_(request.program, request.digits),
+          solver_(make_solver(request, levels, validity_)),
           first_bits_(levels.front().level().bits) {}
 
     void run(std::size_t i) override {
@@ -150,8 +133,7 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     for (const GwrLevel& level : plan) {
         levels.emplace_back(level);
     }
-    const ScanWindow window = scan_window(inputs, request.digits);
     run_on_workers(inputs.count, workers, control, [&] {
-        return std::make_unique<InvertTask>(request, levels, inputs, outputs, window);
+        return std::make_unique<InvertTask>(request, levels, inputs, outputs);
     });
 }

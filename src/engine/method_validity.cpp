@@ -1,13 +1,13 @@
 #include "engine/method_validity.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace {
 
-// Scans kept per worker: a sweep over parameter values revisits few at a
-// time, and each scan costs some hundreds of box evaluations to remake.
-constexpr std::size_t kept_scans = 16;
+// Scans a worker keeps at hand, beside the registry's.
+constexpr std::size_t kept_scans = 8;
 
 // The first sample of the real-axis methods must clear the singularities by
 // this factor: G_1 = 2a (F(a) - F(2a)) converges only for a beyond them, and
@@ -29,33 +29,37 @@ constexpr double most_line_nodes = 4096.0;
 
 }  // namespace
 
-MethodValidity::MethodValidity(const Program& program, const ScanWindow& window)
-    : program_(program), window_(window) {}
+MethodValidity::MethodValidity(const Program& program, std::uint32_t digits)
+    : program_(program), digits_(digits) {}
 
-SingularityScan& MethodValidity::scan(const double* parameters) {
-    for (auto it = scans_.begin(); it != scans_.end(); ++it) {
-        if (it->same_parameters(parameters)) {
-            scans_.splice(scans_.begin(), scans_, it);
-            return scans_.front();
+SharedScan& MethodValidity::scan(const double* parameters) {
+    const std::size_t count = program_.parameter_count();
+    for (auto it = recent_.begin(); it != recent_.end(); ++it) {
+        if (std::equal(it->parameters.begin(), it->parameters.end(), parameters)) {
+            recent_.splice(recent_.begin(), recent_, it);
+            return *recent_.front().scan;
         }
     }
-    if (scans_.size() == kept_scans) {
-        scans_.pop_back();
+    if (recent_.size() == kept_scans) {
+        recent_.pop_back();
     }
-    scans_.emplace_front(program_, parameters, program_.parameter_count(), window_);
-    return scans_.front();
+    recent_.push_front(Recent{std::vector<double>(parameters, parameters + count),
+                              shared_scan(program_, parameters)});
+    return *recent_.front().scan;
 }
 
 double MethodValidity::relevant_width(double t) const {
-    return (window_.digits + 10.0) * std::log(10.0) / t;
+    return (digits_ + 10.0) * std::log(10.0) / t;
 }
 
 bool MethodValidity::real_axis_allows(double t, const double* parameters) {
-    return scan(parameters).sigma() < real_axis_clearance * std::log(2.0) / t;
+    return scan(parameters).scan.sigma() < real_axis_clearance * std::log(2.0) / t;
 }
 
 bool MethodValidity::real_axis_resolves(double t, const double* parameters) {
-    SingularityScan& found = scan(parameters);
+    SharedScan& shared = scan(parameters);
+    const std::lock_guard<std::mutex> held(shared.lock);
+    SingularityScan& found = shared.scan;
     if (!std::isfinite(found.sigma())) {
         return true;
     }
@@ -69,7 +73,9 @@ bool MethodValidity::real_axis_resolves(double t, const double* parameters) {
 }
 
 std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {
-    SingularityScan& found = scan(parameters);
+    SharedScan& shared = scan(parameters);
+    const std::lock_guard<std::mutex> held(shared.lock);
+    SingularityScan& found = shared.scan;
     const double sigma = found.sigma();
     if (!std::isfinite(sigma)) {
         // Nothing singular in the window: the line at the usual place.
@@ -85,7 +91,9 @@ std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* pa
 
 std::optional<double> MethodValidity::talbot_shift(double t, std::uint64_t m,
                                                    const double* parameters) {
-    SingularityScan& found = scan(parameters);
+    SharedScan& shared = scan(parameters);
+    const std::lock_guard<std::mutex> held(shared.lock);
+    SingularityScan& found = shared.scan;
     const double sigma = found.sigma();
     if (std::isinf(sigma) && sigma > 0) {
         return std::nullopt;

@@ -3,15 +3,18 @@
 // be placed: the real-axis methods need every singularity to the left of
 // their first sample; the Bromwich line must lie right of every singularity
 // and reach above those that matter; a Talbot contour must enclose them.
-// One per worker thread; the scans it keeps are per parameter values. No
-// Python header.
+// One per worker thread; the scans behind it are the process's (scan_registry).
+// No Python header.
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <optional>
 
-#include "engine/singularity_scan.hpp"
+#include <memory>
+#include <vector>
+
+#include "engine/scan_registry.hpp"
 
 struct LinePlan {
     double shift;             // the line's abscissa lies at shift + A/t
@@ -20,7 +23,7 @@ struct LinePlan {
 
 class MethodValidity {
 public:
-    MethodValidity(const Program& program, const ScanWindow& window);
+    MethodValidity(const Program& program, std::uint32_t digits);
 
     // GWR and Stehfest sample F at s = k ln2/t, k >= 1: valid where every
     // singularity lies to the left of the first sample.
@@ -40,12 +43,18 @@ public:
     std::optional<double> talbot_shift(double t, std::uint64_t m, const double* parameters);
 
 private:
-    SingularityScan& scan(const double* parameters);
+    SharedScan& scan(const double* parameters);
     // How far left of sigma a singularity still matters at time t: where its
     // growth e^(Re s t) falls 10^-(digits + 10) below the rightmost one's.
     double relevant_width(double t) const;
 
     const Program& program_;
-    ScanWindow window_;
-    std::list<SingularityScan> scans_;  // most recently used first
+    std::uint32_t digits_;
+    // The scans this worker used last, most recent first, so that a point
+    // finds its scan without the registry's lock.
+    struct Recent {
+        std::vector<double> parameters;
+        std::shared_ptr<SharedScan> scan;
+    };
+    std::list<Recent> recent_;
 };

@@ -1,5 +1,7 @@
 #include "engine/program.hpp"
 
+#include <atomic>
+
 #include <array>
 #include <utility>
 
@@ -114,5 +116,9 @@ std::optional<Program> Program::make(const std::vector<Text>& code,
     }
     program.constants_ = std::move(constants);
     program.parameter_count_ = parameter_count;
+    // Never 0 and never reused, however programs come and go: what caches
+    // keyed by a program rely on.
+    static std::atomic<std::uint64_t> made{0};
+    program.identity_ = made.fetch_add(1, std::memory_order_relaxed) + 1;
     return program;
 }

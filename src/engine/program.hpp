@@ -51,6 +51,8 @@ public:
     const std::vector<Instruction>& code() const noexcept { return code_; }
     const std::vector<ExactRational>& constants() const noexcept { return constants_; }
     std::size_t parameter_count() const noexcept { return parameter_count_; }
+    // This program among all made in the process, for caches that outlive a call.
+    std::uint64_t identity() const noexcept { return identity_; }
 
     Program(Program&&) noexcept = default;
     Program& operator=(Program&&) noexcept = default;
@@ -60,6 +62,7 @@ private:
     std::vector<Instruction> code_;
     std::vector<ExactRational> constants_;
     std::size_t parameter_count_ = 0;
+    std::uint64_t identity_ = 0;
 };
 
 // Largest Bessel order and integer exponent the compiler hands over.

@@ -30,29 +30,22 @@ constexpr double sigma_target_fraction = 0.25;
 // the ring's size.
 constexpr unsigned height_splits = 2;
 
-// The window reaches this many times beyond the highest point any contour
-// node of the job can reach (about 2 pi M / t, with M up to 4 times 1.7
-// digits for the Bromwich line).
-constexpr double window_margin = 16.0;
-
-double power_of_two_at_most(double x) { return std::ldexp(1.0, std::ilogb(x)); }
+// The window, and the time up to which sigma is resolved for the real-axis
+// methods (their first sample lies at ln2/t).
+constexpr double origin_cell = 0x1p-40;
+constexpr double window_reach = 0x1p40;
+constexpr double latest_resolved_time = 1e6;
 
 }  // namespace
 
 SingularityScan::SingularityScan(const Program& program, const double* parameters,
-                                 std::size_t parameter_count, const ScanWindow& window)
+                                 std::size_t parameter_count)
     : evaluator_(program), parameters_(parameters, parameters + parameter_count),
+      origin_cell_(origin_cell),
+      sigma_target_(sigma_target_fraction * std::log(2.0) / latest_resolved_time),
       evaluations_left_(sigma_budget) {
-    // The central cell is small enough that its right edge stays below a
-    // twentieth of the first real-axis sample ln2/t of the latest time, and
-    // never larger than 2^-30: a singularity at the origin (1/s, sqrt(s))
-    // then never stands in the way of the real-axis methods.
-    origin_cell_ = power_of_two_at_most(std::min(0x1p-30, 0.05 * std::log(2.0) / window.largest_t));
-    sigma_target_ = sigma_target_fraction * std::log(2.0) / window.largest_t;
-    const double nodes = 4.0 * 1.7 * std::max<double>(window.digits, 15);
-    const double reach = window_margin * 2.0 * M_PI * nodes / window.smallest_t;
     pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
-    for (double a = origin_cell_; a < reach; a *= 2) {
+    for (double a = origin_cell_; a < window_reach; a *= 2) {
         // The ring between half-widths a and 2a, upper half: six cells of side a.
         pending_.push(Cell{a, 2 * a, 0.0, a, 0});
         pending_.push(Cell{a, 2 * a, a, 2 * a, 0});

@@ -13,9 +13,13 @@
 // Cells to its left are examined only when a contour method needs them,
 // and only as far left as its time makes them matter.
 //
-// What lies beyond the window (|s| beyond a bound set from the times and
-// digits of the job) is not examined: singularities out there are taken to
-// be absent.
+// The window is fixed, from 2^-40 to 2^40 around the origin, so that one scan
+// serves every call of the same F and parameters (scan_registry.hpp keeps
+// them): it reaches past every contour node of times from about 1e-8 on, and
+// resolves sigma as far as the real-axis methods need it for times up to
+// about 1e6 (beyond, a singularity at the origin may keep them out). What lies
+// beyond the window is not examined: singularities out there are taken to be
+// absent.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,16 +29,10 @@
 
 #include "engine/box_evaluator.hpp"
 
-struct ScanWindow {
-    double smallest_t;    // the job's smallest positive time
-    double largest_t;     // and its largest
-    std::uint32_t digits;
-};
-
 class SingularityScan {
 public:
     SingularityScan(const Program& program, const double* parameters,
-                    std::size_t parameter_count, const ScanWindow& window);
+                    std::size_t parameter_count);
 
     // Every singularity has real part below sigma() (-inf: none in the window).
     double sigma() const noexcept { return sigma_; }
@@ -68,7 +66,7 @@ private:
     std::priority_queue<Cell, std::vector<Cell>, RightmostFirst> pending_;
     std::vector<Cell> unproven_;
     double origin_cell_;   // the half-width of the central cell
-    double sigma_target_;  // sigma below this serves every time of the job
+    double sigma_target_;  // sigma below this serves every time the scan resolves
     double sigma_ = -std::numeric_limits<double>::infinity();
     std::uint64_t evaluations_left_;
 };
