@@ -12,6 +12,15 @@ from invlap.expression_language import (
 __all__ = ["sympy_printer"]
 
 
+HEX_FROM_BITS = 4096
+
+
+def _integer_text(n):
+    if n.bit_length() <= HEX_FROM_BITS:
+        return str(n)
+    return ("-" if n < 0 else "") + hex(abs(n))
+
+
 @functools.cache
 def sympy_printer():
     """The printer class: ``Printer(params, shown).doprint(F)`` writes F in the language
@@ -61,6 +70,17 @@ def sympy_printer():
             return name
 
         _print_Dummy = _print_Symbol
+
+        # Integers past HEX_FROM_BITS in hexadecimal: the interpreter refuses the
+        # decimal text of one past 4300 digits (SymPy's Rational(1, 10**5000)),
+        # never a hexadecimal one, and the language reads 0x literals exactly.
+        def _print_Integer(self, expr):
+            return _integer_text(int(expr.p))
+
+        def _print_Rational(self, expr):
+            if expr.q == 1:
+                return _integer_text(int(expr.p))
+            return f"{_integer_text(int(expr.p))}/{_integer_text(int(expr.q))}"
 
         def _print_Exp1(self, expr):
             return "e"

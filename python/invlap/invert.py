@@ -9,10 +9,11 @@ import numpy as np
 from invlap import _engine
 from invlap._callables import invert_callable
 from invlap._dask import holds_dask_array, invert_dask
+from invlap._integers import checked_integer
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
 from invlap.expression import compile_expression
-from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance
+from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance, error_log10
 
 __all__ = ["invert"]
 
@@ -22,7 +23,7 @@ ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initia
                           dtype=object)
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
-MAX_DIGITS = 10000
+MAX_DIGITS = _engine.MAX_DIGITS
 
 
 def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=False,
@@ -122,16 +123,16 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts, methods = invert_callable(F, points, options, precision,
-                                                       vectorized, progress)
+        value, error, texts, methods, carried = invert_callable(F, points, options, precision,
+                                                                vectorized, progress)
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
         if options.method == "hyperbola":
             raise ValueError("method 'hyperbola' applies to callables; expressions have "
                              "'talbot' and 'euler' for complex s")
-        value, error, texts, methods = _invert_expression(F, points, options, progress)
-    return _finish(points, value, error, texts, methods, options, full_output)
+        value, error, texts, methods, carried = _invert_expression(F, points, options, progress)
+    return _finish(points, value, error, texts, methods, options, full_output, carried)
 
 
 @functools.lru_cache(maxsize=256)
@@ -147,12 +148,10 @@ class _Options:
 
     @classmethod
     def check(cls, digits, method, M, workers, output, precision):
-        if isinstance(digits, bool) or not isinstance(digits, int) or not 1 <= digits <= MAX_DIGITS:
-            raise ValueError(f"digits must be an integer from 1 to {MAX_DIGITS}, not {digits!r}")
+        digits = checked_integer(digits, "digits", 1, MAX_DIGITS)
         if method not in METHODS:
             raise ValueError(f"unknown method {method!r}; methods: {', '.join(METHODS)}")
-        if M is not None and (isinstance(M, bool) or not isinstance(M, int) or M < 2):
-            raise ValueError(f"M must be None or an integer >= 2, not {M!r}")
+        M = checked_integer(M, "M", 2, _engine.MAX_M, allow_none=True)
         if output not in OUTPUTS:
             raise ValueError(f"output must be one of {', '.join(OUTPUTS)}, not {output!r}")
         if precision not in PRECISIONS:
@@ -172,14 +171,15 @@ def _invert_expression(F, points, options, progress):
     program = native_program(compiled)
     value = np.empty(points.count)
     error = np.empty(points.count)
+    carried = np.empty(points.count)
     codes, texts = _engine.invert_expression(
         program, points.t, points.parameters, value, error, digits=options.digits,
         m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
-        progress=progress, method=options.method)
-    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)]
+        progress=progress, method=options.method, error_log10=carried)
+    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
-def _finish(points, value, error, texts, methods, options, full_output):
+def _finish(points, value, error, texts, methods, options, full_output, carried):
     missed = beyond_tolerance(value, error, options.digits)
     if missed:
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
@@ -192,7 +192,7 @@ def _finish(points, value, error, texts, methods, options, full_output):
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits)
+                           options.digits, points.shaped(error_log10(error, carried)))
 
 
 def _method_report(points, methods):

@@ -18,14 +18,13 @@
 namespace {
 
 constexpr double spread_safety = 5.0;
-constexpr int stationary_error_bits = 8;
 constexpr double column_improvement = 30.0;
 
 }  // namespace
 
 double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
                         Bits rho_bits) {
-    if (stationary) {
+    if (stationary || settled_by_agreement(spreads, count)) {
         // Two functionals or estimates agreed to the last bit: f is reached to
         // the working precision (a constant f gives equal Gaver functionals),
         // up to the roundings of the sums, which a few hundred units of the

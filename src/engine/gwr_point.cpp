@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/gwr_estimate.hpp"
 
@@ -43,6 +44,11 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
         result.value = to_double(level.work->rho.latest_estimate());
         result.error = gwr_spread_error(level.work->rho, plan.rho_bits,
                                         [](const WorkingValue& v) { return to_double(v); });
+        if (result.error < std::numeric_limits<double>::min()) {
+            result.error_log10 = gwr_spread_error_log10(
+                level.work->rho, plan.rho_bits,
+                [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
+        }
     }
     const slong shortfall = static_cast<slong>(plan.bits) - level.sampler->worst_accuracy();
     if (shortfall > 0) {
@@ -52,8 +58,16 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
                                   static_cast<double>(plan.bits) +
                                   noise_magnification_digits_per_term *
                                       static_cast<double>(plan.m) * std::log2(10.0);
-        result.error += std::ldexp(std::fabs(result.value),
-                                   static_cast<int>(std::ceil(std::min(noise_log2, 4096.0))));
+        const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
+        result.error += std::ldexp(std::fabs(result.value), noise_exponent);
+        if (!std::isnan(result.error_log10)) {
+            // The carried estimate takes the noise too: log10(10^a + 10^b).
+            const double noise_log10 =
+                std::log10(std::fabs(result.value)) + noise_exponent * 0.30102999566398120;
+            const double high = std::max(result.error_log10, noise_log10);
+            const double low = std::min(result.error_log10, noise_log10);
+            result.error_log10 = std::isinf(low) ? high : high + std::log10(1 + std::pow(10.0, low - high));
+        }
     }
     return result;
 }
