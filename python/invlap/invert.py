@@ -45,8 +45,9 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         with the inputs' chunks, each block one call of this function where Dask runs it.
     digits : int, optional
         The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
-        (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
-        :class:`AccuracyWarning`.
+        (below ``10**-digits`` where f(t) is 0), from 1 to 10000. Points that miss
+        it raise an :class:`AccuracyWarning`. Here and in `M` and `workers`, a NumPy
+        integer scalar is as good as an int.
     method : {"auto", "gwr", "talbot", "euler", "stehfest", "hyperbola"}, optional
         ``"gwr"``: Gaver-Wynn-Rho, F sampled on the real axis; excellent for smooth f.
         ``"talbot"``: a Talbot contour, F sampled at complex s; follows oscillating f
@@ -66,15 +67,20 @@ def invert(F, t, *, digits=15, method="auto", M=None, workers=None, full_output=
         estimate is still above the tolerance; GWR and Stehfest then work at 2.4 M
         digits, Talbot at M and Euler at 1.2 M digits. For callables returning
         doubles: GWR tries 6, 8, 10 and 12 terms and keeps the one of least
-        estimated error, Stehfest takes 16 terms; the contour rules have fixed
-        sizes tuned for doubles. A given M is used as given.
+        estimated error, Stehfest takes 8 (16 terms, at most 30); the contour
+        rules (talbot, euler, hyperbola, and auto, which picks one) have fixed
+        sizes tuned for doubles and refuse a given M. Otherwise a given M, an
+        integer from 2 to ``invlap._engine.MAX_M`` (538714159: the largest whose
+        precision MPFR can hold), is used as given.
     workers : int, optional
         Threads to spread the points over; default one per core, but one in the blocks
         of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
-        are the parallelism. Results are the same bits whatever the number.
+        are the parallelism. At most 4096. Results are the same bits whatever the
+        number.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values, their estimated
-        absolute errors and the method used (per point where it varies).
+        absolute errors, the method used (per point where it varies) and the
+        estimates' logarithms, which hold those below the smallest double.
     output : {"float", "mpmath"}, optional
         ``"mpmath"`` returns ``mpmath.mpf`` values carrying every requested digit
         (an object array, or one mpf for scalar input).
