@@ -24,7 +24,7 @@ constexpr double column_improvement = 30.0;
 
 double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
                         Bits rho_bits) {
-    if (stationary || settled_by_agreement(spreads, count)) {
+    if (stationary) {
         // Two functionals or estimates agreed to the last bit: f is reached to
         // the working precision (a constant f gives equal Gaver functionals),
         // up to the roundings of the sums, which a few hundred units of the

@@ -20,14 +20,6 @@ double gwr_spread_error(double size, const double* spreads, std::size_t count, b
 // few hundred units of the rho precision's last place: 2^(8 - rho_bits) |value|.
 inline constexpr int stationary_error_bits = 8;
 
-// Whether the last three rho estimates agree to the last bit (both spreads
-// exactly 0): the table then stands as still as a stationary one, and the
-// spread rule, a multiple of the spreads, would call the error 0 (1/(s+1) at
-// t = 1 with 330 terms: the true error is about 1e-315).
-inline bool settled_by_agreement(const double* spreads, std::size_t count) {
-    return count > 1 && spreads[0] == 0 && spreads[1] == 0;
-}
-
 // The same from a rho table of any arithmetic; to_double(v) rounds a value
 // of it to a double, and the spreads are formed at the table's precision:
 // in doubles they would vanish below the value's last bit, long before the
@@ -71,7 +63,7 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts)
             common = std::max(common, exponents[k]);
         }
     }
-    if (rho.stationary || settled_by_agreement(spreads, count)) {
+    if (rho.stationary) {
         return (std::log2(size) + static_cast<double>(size_exponent + stationary_error_bits) -
                 static_cast<double>(rho_bits)) * log10_2;
     }
