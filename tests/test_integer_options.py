@@ -24,8 +24,6 @@ def F(s):
     # Once reduced modulo 2^64: it behaved exactly as M = 3.
     (lambda: invlap.invert("1/(s+1)", 1.0, M=2**64 + 3, method="gwr"),
      f"M must be None or an integer from 2 to {MAX_M}, not an integer of 65 bits"),
-    (lambda: invlap.invert("1/(s+1)", 1.0, M=MAX_M + 1),
-     f"M must be None or an integer from 2 to {MAX_M}, not {MAX_M + 1}"),
     # Past the interpreter's limit on decimal text: described, not printed.
     (lambda: invlap.invert("1/(s+1)", 1.0, M=10**5000),
      f"M must be None or an integer from 2 to {MAX_M}, not an integer of 16610 bits"),
@@ -38,10 +36,8 @@ def F(s):
      "workers must be None or an integer from 1 to 4096, not 1099511627776"),
     (lambda: invlap.besselk(0, 1.0, digits=2**32 + 20),
      "digits must be None or an integer from 1 to 10000, not 4294967316"),
-    (lambda: invlap.invert("1/(s+1)", 1.0, digits=True),
-     "digits must be an integer from 1 to 10000, not True"),
-], ids=["M-past-precision", "M-modulo-2**64", "M-one-past", "M-huge", "workers-2**40",
-        "workers-2**32+1-callable", "bessel-workers", "bessel-digits", "digits-bool"])
+], ids=["M-past-precision", "M-modulo-2**64", "M-huge", "workers-2**40",
+        "workers-2**32+1-callable", "bessel-workers", "bessel-digits"])
 def test_out_of_range_integers_are_refused_by_name(call, message):
     with pytest.raises(ValueError) as caught:
         call()
@@ -88,10 +84,6 @@ def engine_call(name, **counts):
      "workers must be an integer from 1 to 4096, not 4294967297"),
     ("invert_expression", {"digits": 2**32 + 15}, OverflowError,
      "digits must be an integer from 1 to 10000, not 4294967311"),
-    ("invert_expression", {"digits": 0}, ValueError,
-     "digits must be an integer from 1 to 10000, not 0"),
-    ("invert_double_samples", {"workers": 2**40}, OverflowError,
-     "workers must be an integer from 1 to 4096, not 1099511627776"),
     ("invert_double_samples", {"terms": [2**64 + 1]}, OverflowError,
      "m must be an integer from 1 to 2, not a number of more than 64 bits"),
     ("bessel", {"workers": 2**32 + 1}, OverflowError,

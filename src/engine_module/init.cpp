@@ -17,10 +17,12 @@ PyMethodDef engine_functions[] = {
     {"invert_expression", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_expression_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "invert_expression(program, t, parameters, values, errors, digits=15, m=0, workers=1,\n"
-     "                  text=False, progress=None)\n--\n\n"
+     "                  text=False, progress=None, method='gwr', error_log10=None)\n--\n\n"
      "f(t) of a compiled expression at every point, written into values and errors\n"
      "(float64 buffers, one entry per t). parameters holds one row of the program's\n"
-     "parameters per point. Returns the values' decimal texts when text is true."},
+     "parameters per point. error_log10, a float64 buffer when given, receives the\n"
+     "log10 of each estimate below the smallest double (NaN elsewhere). Returns the\n"
+     "method codes, and the values' decimal texts when text is true."},
     {"invert_double_samples",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_double_samples_entry)),
      METH_VARARGS | METH_KEYWORDS,
