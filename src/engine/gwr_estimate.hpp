@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "engine/point_result.hpp"
 #include "gwr/wynn_rho.hpp"
 
 // The estimated absolute error of an estimate of size |value| from the
@@ -15,6 +16,21 @@
 // became stationary at rho_bits bits.
 double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
                         Bits rho_bits);
+
+// log10(10^a + 10^b): two estimates added where they are carried as logarithms.
+double log10_of_sum(double a, double b);
+
+// A largest exponent at or beyond these says that every sample was 0, or that
+// one was not finite (Arb's bound gives -+ARF_PREC_EXACT, the largest long).
+inline constexpr long all_samples_zero = -(1L << 62);
+inline constexpr long a_sample_not_finite = 1L << 62;
+
+// Adds to `result` the samples' own rounding as the Gaver differences of m
+// terms magnify it (samples of `bits` bits, the largest below
+// 2^largest_exponent, at s = k ln2 / t; `stationary`: the rho table became
+// stationary). See gwr_estimate.cpp.
+void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
+                            long largest_exponent, double t, bool stationary);
 
 // Two functionals or estimates that agreed to the last bit leave an error of a
 // few hundred units of the rho precision's last place: 2^(8 - rho_bits) |value|.

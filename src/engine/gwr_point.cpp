@@ -14,6 +14,7 @@
 namespace {
 
 constexpr double noise_magnification_digits_per_term = 1.4;
+constexpr double log10_2 = 0.30102999566398120;
 
 }  // namespace
 
@@ -35,13 +36,17 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
     }
     level.sampler->set_parameters(parameters);
     PointResult result;
-    if (!level.limbs || !level.limbs->invert(t, *level.sampler, result, *level.full)) {
+    bool stationary = false;
+    if (level.limbs && level.limbs->invert(t, *level.sampler, result, *level.full)) {
+        stationary = level.limbs->stationary();
+    } else {
         if (!level.work) {
             level.work.emplace(plan.m, plan.bits, plan.bits, plan.rho_bits);
         }
         gwr_invert_at(level.tables->tables(), *level.sampler, t, *level.work);
         set(*level.full, level.work->rho.latest_estimate());
         result.value = to_double(level.work->rho.latest_estimate());
+        stationary = level.work->rho.stationary;
         result.error = gwr_spread_error(level.work->rho, plan.rho_bits,
                                         [](const WorkingValue& v) { return to_double(v); });
         if (result.error < std::numeric_limits<double>::min()) {
@@ -61,14 +66,13 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
         const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
         result.error += std::ldexp(std::fabs(result.value), noise_exponent);
         if (!std::isnan(result.error_log10)) {
-            // The carried estimate takes the noise too: log10(10^a + 10^b).
-            const double noise_log10 =
-                std::log10(std::fabs(result.value)) + noise_exponent * 0.30102999566398120;
-            const double high = std::max(result.error_log10, noise_log10);
-            const double low = std::min(result.error_log10, noise_log10);
-            result.error_log10 = std::isinf(low) ? high : high + std::log10(1 + std::pow(10.0, low - high));
+            // The carried estimate takes the noise too.
+            result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
+                                                                   noise_exponent * log10_2);
         }
     }
+    add_cancellation_noise(result, plan.m, plan.bits, level.sampler->largest_exponent(), t,
+                           stationary);
     return result;
 }
 

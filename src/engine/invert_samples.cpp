@@ -119,6 +119,15 @@ PointResult invert_value_samples(double t, const ValueVector& samples, std::uint
         result.error_log10 = gwr_spread_error_log10(
             work.rho, bits, [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
     }
+    long largest = all_samples_zero;
+    for (const WorkingValue& sample : samples) {
+        if (is_regular(sample)) {
+            largest = std::max(largest, exponent(sample));
+        } else if (!is_zero(sample)) {
+            largest = a_sample_not_finite;
+        }
+    }
+    add_cancellation_noise(result, m, bits, largest, t, work.rho.stationary);
     if (text != nullptr) {
         *text = decimal_text(work.rho.latest_estimate(), text_digits);
     }

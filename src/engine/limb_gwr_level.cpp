@@ -91,6 +91,8 @@ public:
         return true;
     }
 
+    bool stationary() const noexcept override { return rho_.stationary; }
+
 private:
     GwrLevel level_;
     LimbGaverTables<N> tables_;
