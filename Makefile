@@ -10,8 +10,11 @@ CHECK_DIR := build/checks
 setup:
 	@tools/bootstrap
 
+# The C++ build takes a few minutes the first time (incremental after that);
+# pip shows its progress on a terminal, and is quiet in logs.
 install: setup
-	$(PY) -m pip install -q --no-build-isolation -Cbuild-dir=$(BUILD_DIR) .
+	@echo "install: building the C++ modules and installing invlap into .venv"
+	$(PY) -m pip install $$([ -t 1 ] || echo -q) --no-build-isolation -Cbuild-dir=$(BUILD_DIR) .
 
 demo: install
 	$(PY) -m invlap.demo

@@ -14,3 +14,9 @@ def test_docstring_examples(name):
     module = importlib.import_module(name)
     result = doctest.testmod(module, optionflags=doctest.NORMALIZE_WHITESPACE)
     assert result.attempted > 0 and result.failed == 0
+
+
+def test_readme_examples():
+    # The quick start shows each example's output: it must stay what the code prints.
+    result = doctest.testfile("../README.md", optionflags=doctest.NORMALIZE_WHITESPACE)
+    assert result.attempted > 0 and result.failed == 0

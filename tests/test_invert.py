@@ -125,12 +125,12 @@ def test_bad_times_name_the_first_bad_index(t, message):
 @pytest.mark.parametrize("options, message", [
     ({"digits": 0}, "digits must be an integer from 1 to 10000, not 0"),
     ({"digits": 15.0}, "digits must be an integer from 1 to 10000, not 15.0"),
-    ({"M": 1}, "M must be None or an integer >= 2, not 1"),
+    ({"M": 1}, "M must be None or an integer from 2 to 538714159, not 1"),
     ({"method": "talbott"},
      "unknown method 'talbott'; methods: auto, gwr, talbot, euler, stehfest, hyperbola"),
     ({"method": "hyperbola"}, "method 'hyperbola' applies to callables; expressions have "
                               "'talbot' and 'euler' for complex s"),
-    ({"workers": 0}, "workers must be None or an integer >= 1, not 0"),
+    ({"workers": 0}, "workers must be None or an integer from 1 to 4096, not 0"),
     ({"output": "str"}, "output must be one of float, mpmath, not 'str'"),
     ({"vectorized": True}, "precision and vectorized apply to callables only"),
 ])

@@ -154,3 +154,40 @@ def test_refused_near_a_cgroup_memory_limit(inactive_file, refused):
         assert_refused_within(result.stdout.strip(), 4 * MIB)
     else:
         assert result.stdout.strip() == K0_OF_1
+
+
+# A callable at precision="multi": its samples are mpmath values, which GMP
+# allocates, so a level that cannot fit must be refused before F makes the first
+# (under `ulimit -v 400000` this call once died with SIGABRT after 21 s).
+MULTI_UNDER_LIMIT = """
+import resource
+import invlap
+
+resource.setrlimit(resource.RLIMIT_AS, (400000 * 1024, 400000 * 1024))
+calls = 0
+
+def F(s):
+    global calls
+    calls += 1
+    return 1 / (s + 1)
+
+try:
+    invlap.invert(F, 1.0, precision="multi", method="gwr", M=20000)
+except MemoryError as exc:
+    print("MemoryError: " + str(exc))
+print(calls)
+print(repr(invlap.invert(F, 1.0, precision="multi", method="gwr", M=8)))
+"""
+
+
+@pytest.mark.skipif(os.environ.get("INVLAP_SANITIZE") == "1",
+                    reason="AddressSanitizer cannot start under an address-space limit")
+def test_multi_precision_callable_refused_before_sampling():
+    result = run_python(MULTI_UNDER_LIMIT)
+    assert result.returncode == 0, result.stderr
+    refusal, calls, after = result.stdout.splitlines()
+    assert refusal.startswith("MemoryError: not enough memory for the inversion of these "
+                              "samples: "), refusal
+    assert calls == "0"
+    # 8 terms in multi precision: about 0.93 * 8 = 7 digits of exp(-1).
+    assert abs(float(after) - 0.36787944117144233) < 1e-6

@@ -18,6 +18,7 @@ from invlap._probe import probe
 # Beyond 12 the rounding of a double F is magnified past anything the truncation gains.
 DOUBLE_TERMS = (6, 8, 10, 12)
 LN2 = math.log(2.0)
+STEHFEST_MAX_TERMS = 30
 # f(0+) = lim s F(s) is read off s = 2^16, 2^32, 2^48, 2^64 for doubles.
 DOUBLE_LIMIT_EXPONENTS = (16, 32, 48, 64)
 # A contour shifted past a real singularity sigma > 0 crosses at sigma times this.
@@ -35,8 +36,9 @@ def invert_callable(F, points, options, precision, vectorized, progress):
             raise ValueError("vectorized applies to precision='double' only")
         if options.method not in ("auto", "gwr"):
             raise ValueError("precision='multi' works with method 'gwr' (or 'auto')")
-        value, error, texts = _invert_multi(F, points, options, progress)
-        return value, error, texts, _names(points, "gwr")
+        value, error, texts, carried = _invert_multi(F, points, options, progress)
+        return value, error, texts, _names(points, "gwr"), carried
+    check_double_size(options.method, options.M)
     value = np.empty(points.count)
     error = np.empty(points.count)
     methods = _names(points, "gwr")
@@ -51,7 +53,31 @@ def invert_callable(F, points, options, precision, vectorized, progress):
     for i in np.flatnonzero(points.t == 0):
         value[i], error[i] = _double_initial_value(F, points, i, vectorized, options.digits)
         methods[i] = "initial value"
-    return value, error, None, methods
+    # Doubles' samples make estimates of at least the doubles' rounding: none
+    # falls below the double range, so nothing is carried.
+    return value, error, None, methods, None
+
+
+def check_double_size(method, M):
+    """Refuses an M that the chosen rule for doubles cannot honour, before F is called.
+
+    The contour rules for doubles have fixed node counts: more nodes only magnify
+    the doubles' rounding, fewer lose the truncation, so an M there would be
+    ignored. Stehfest's weights grow like 10^(1.35 M) (10^40 at M = 30), so past
+    about 12 terms the doubles' rounding leaves no digit, which the estimate
+    shows; past STEHFEST_MAX_TERMS only the exact weights' cost grows (seconds
+    at M = 200, an overflow of the double weights beyond).
+    """
+    if M is None:
+        return
+    if method not in ("gwr", "stehfest"):
+        raise ValueError(f"M applies to callables returning doubles with method 'gwr' or "
+                         f"'stehfest' only; method {method!r} uses fixed sizes tuned for "
+                         "doubles (leave M out, or choose 'gwr' or 'stehfest')")
+    if method == "stehfest" and M > STEHFEST_MAX_TERMS:
+        raise ValueError(f"M = {M}: Stehfest for callables returning doubles takes M up to "
+                         f"{STEHFEST_MAX_TERMS} (beyond about 12 the doubles' rounding "
+                         "leaves no digit)")
 
 
 def _names(points, name):
@@ -234,6 +260,7 @@ def _invert_multi(F, points, options, progress):
     levels = _engine.gwr_levels(options.digits, options.M or 0)
     value = np.empty(points.count)
     error = np.empty(points.count)
+    carried = np.full(points.count, np.nan)
     texts = []
     tolerance = 10.0 ** -options.digits
     for i in range(points.count):
@@ -244,17 +271,21 @@ def _invert_multi(F, points, options, progress):
             texts.append(repr(float(value[i])))
             continue
         for m, bits in levels:
+            # GMP ends the process when an allocation fails, and mpmath's values
+            # are GMP's: the level is refused here, before F makes the first one.
+            _engine.require_value_samples_memory(m, bits)
             with mpmath.workprec(bits):
                 a = mpmath.ln2 / mpmath.mpf(t)
                 samples = [_exact_sample(F(k * a, **keywords)) for k in range(1, 2 * m + 1)]
-            v, e, text = _engine.invert_value_samples(t, samples, m, bits, options.digits)
+            v, e, text, log10 = _engine.invert_value_samples(t, samples, m, bits,
+                                                             options.digits)
             if e <= tolerance * abs(v) or math.isnan(v):
                 break
-        value[i], error[i] = v, e
+        value[i], error[i], carried[i] = v, e, log10
         texts.append(text)
         if progress is not None:
             progress(i + 1)
-    return value, error, texts
+    return value, error, texts, carried
 
 
 def _exact_sample(x):

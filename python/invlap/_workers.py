@@ -3,6 +3,9 @@
 import os
 import sys
 
+from invlap import _engine
+from invlap._integers import checked_integer
+
 
 def resolve_workers(workers):
     """The thread count for `workers` (None: one per core this process may use, or one
@@ -13,9 +16,7 @@ def resolve_workers(workers):
         if _in_distributed_task():
             return 1
         return os.process_cpu_count() or 1
-    if isinstance(workers, bool) or not isinstance(workers, int) or workers < 1:
-        raise ValueError(f"workers must be None or an integer >= 1, not {workers!r}")
-    return workers
+    return checked_integer(workers, "workers", 1, _engine.MAX_WORKERS, allow_none=True)
 
 
 def _in_distributed_task():

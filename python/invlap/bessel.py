@@ -3,12 +3,13 @@
 import numpy as np
 
 from invlap import _engine
+from invlap._integers import checked_integer
 from invlap._workers import resolve_workers
 
 __all__ = ["besseli", "besselk"]
 
 MAX_ORDER = 10 ** 6
-MAX_DIGITS = 10000
+MAX_DIGITS = _engine.MAX_DIGITS
 
 
 def besseli(n, x, digits=None, *, workers=None, output="float"):
@@ -95,10 +96,7 @@ def _orders(n):
 
 
 def _bessel(kind, n, x, digits, workers, output):
-    if digits is not None and (isinstance(digits, bool) or not isinstance(digits, int)
-                               or not 1 <= digits <= MAX_DIGITS):
-        raise ValueError(f"digits must be None or an integer from 1 to {MAX_DIGITS}, "
-                         f"not {digits!r}")
+    digits = checked_integer(digits, "digits", 1, MAX_DIGITS, allow_none=True)
     if output not in ("float", "mpmath"):
         raise ValueError(f"output must be one of float, mpmath, not {output!r}")
     orders = _orders(n)

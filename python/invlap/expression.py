@@ -32,7 +32,7 @@ from invlap.expression_language import (
     CONSTANT_NAMES, FUNCTION_LIST, MAX_SOURCE_CHARS, RESERVED_NAMES, ExpressionError,
     expression_error)
 from invlap.expression_parser import Source
-from invlap.expression_sympy import sympy_printer
+from invlap.expression_sympy import sympy_printer, sympy_text
 
 __all__ = ["CompiledExpression", "ExpressionError", "compile_expression"]
 
@@ -169,7 +169,7 @@ def _compile_sympy(F, params):
     sympy = sys.modules.get("sympy")
     if sympy is None or not isinstance(F, sympy.Expr):
         raise TypeError(f"F must be a string or a SymPy expression, not {type(F).__name__}")
-    shown = str(F)
+    shown = sympy_text(F)
     _check_params(params, shown)
     printer = sympy_printer()(params, shown)
     try:

@@ -4,10 +4,15 @@ character index into the caller's text."""
 import ast
 import functools
 import re
+import sys
 
 from invlap.expression_language import expression_error, quoted
 
 __all__ = ["Source"]
+
+# A decimal integer literal: digits (and underscores) not part of a name, a
+# hexadecimal literal or a float (no digit, letter or point on either side).
+_DECIMAL_INTEGER = re.compile(r"(?<![\w.])\d[\d_]*(?![\w.])")
 
 
 def _line_starts(text):
@@ -64,6 +69,9 @@ class Source:
         except SyntaxError as err:
             if "\0" in self.text:  # the parser gives no place for it
                 raise self._bad_character(self.text.index("\0")) from None
+            too_long = self._overlong_integer()
+            if too_long is not None:
+                raise too_long from None
             position = _error_position(err, self._wrapped_lines)
             if position is not None and 1 <= position <= len(self.text):
                 raise self._syntax_error(err.msg, position - 1) from None
@@ -90,6 +98,23 @@ class Source:
         # Only a tuple written without parentheses parses both ways: ours became its own.
         raise expression_error(f"tuple {quoted(stripped)} is not allowed", self.text, skipped,
                                stripped)
+
+    def _overlong_integer(self):
+        """The error for a decimal integer literal longer than the interpreter converts
+        (sys.get_int_max_str_digits()), or None. The parser refuses such a literal
+        without saying where it is, so it is looked for here."""
+        limit = sys.get_int_max_str_digits()
+        if limit == 0:
+            return None
+        for match in _DECIMAL_INTEGER.finditer(self.text):
+            digits = match.group().replace("_", "")
+            if len(digits.lstrip("0")) > limit:
+                return expression_error(
+                    f"number {quoted(match.group())} is out of range", self.text,
+                    match.start(), match.group(),
+                    f"at most {limit} decimal digits in one integer; write a larger one as a "
+                    "power (10**5000) or in hexadecimal (0x...)")
+        return None
 
     def _bad_character(self, position):
         character = self.text[position]

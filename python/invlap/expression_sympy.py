@@ -9,7 +9,40 @@ import unicodedata
 from invlap.expression_language import (
     FUNCTION_LIST, FUNCTIONS, RESERVED_NAMES, expression_error, known_names, quoted)
 
-__all__ = ["sympy_printer"]
+__all__ = ["sympy_printer", "sympy_text"]
+
+
+HEX_FROM_BITS = 4096
+
+
+def _integer_text(n):
+    if n.bit_length() <= HEX_FROM_BITS:
+        return str(n)
+    return ("-" if n < 0 else "") + hex(abs(n))
+
+
+@functools.cache
+def _hex_integer_printer():
+    from sympy.printing.str import StrPrinter
+
+    class HexIntegers(StrPrinter):
+        # Integers past HEX_FROM_BITS in hexadecimal: the interpreter refuses the
+        # decimal text of one past 4300 digits (SymPy's Rational(1, 10**5000)),
+        # never a hexadecimal one, and the language reads 0x literals exactly.
+        def _print_Integer(self, expr):
+            return _integer_text(int(expr.p))
+
+        def _print_Rational(self, expr):
+            if expr.q == 1:
+                return _integer_text(int(expr.p))
+            return f"{_integer_text(int(expr.p))}/{_integer_text(int(expr.q))}"
+
+    return HexIntegers
+
+
+def sympy_text(F):
+    """F as str(F) writes it, but with huge integers in hexadecimal (str(F) fails there)."""
+    return _hex_integer_printer()().doprint(F)
 
 
 @functools.cache
@@ -17,14 +50,13 @@ def sympy_printer():
     """The printer class: ``Printer(params, shown).doprint(F)`` writes F in the language
     and raises ExpressionError, quoting `shown`, at anything the language lacks."""
     import sympy
-    from sympy.printing.str import StrPrinter
 
     # sqrt(x) is Pow(x, 1/2) in SymPy.
     functions = {getattr(sympy, name) for name in FUNCTIONS if name != "sqrt"}
     allowed = (sympy.Add, sympy.Mul, sympy.Pow, sympy.Rational, sympy.Float, sympy.Symbol,
                type(sympy.pi), type(sympy.E), type(sympy.EulerGamma))
 
-    class Printer(StrPrinter):
+    class Printer(_hex_integer_printer()):
         # StrPrinter writes Python syntax with the names this language shares with
         # SymPy (sqrt, exp, besselk, pi, ...), and a Float as its decimal digits at
         # its own precision; only Symbols, E and EulerGamma need another spelling.

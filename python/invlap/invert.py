@@ -9,12 +9,13 @@ import numpy as np
 from invlap import _engine
 from invlap._callables import invert_callable
 from invlap._dask import holds_dask_array, invert_dask
+from invlap._integers import checked_integer
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
 from invlap._shift_sum import invert_shifted
 from invlap._shifts import decompose
 from invlap.expression import CompiledExpression, compile_expression
-from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance
+from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance, error_log10
 
 __all__ = ["invert"]
 
@@ -24,7 +25,7 @@ ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initia
                           dtype=object)
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
-MAX_DIGITS = 10000
+MAX_DIGITS = _engine.MAX_DIGITS
 DEFAULT_DIGITS = 15
 DOUBLE_CALLABLE_DIGITS = 12
 # The shift theorem's interpolation between doubles (_shift_sum.py) holds to
@@ -51,11 +52,12 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         with the inputs' chunks, each block one call of this function where Dask runs it.
     digits : int, optional
         The requested accuracy: an estimated error below ``10**-digits * |f(t)|``
-        (below ``10**-digits`` where f(t) is 0). Points that miss it raise an
-        :class:`AccuracyWarning`. By default 15 for expressions and for callables
-        with ``precision="multi"``, and 12 for callables returning doubles: F's own
-        rounding, magnified by any inversion, leaves doubles about 12 to 14 digits,
-        and a tolerance they cannot meet would warn at every point.
+        (below ``10**-digits`` where f(t) is 0), from 1 to 10000. Points that miss
+        it raise an :class:`AccuracyWarning`. By default 15 for expressions and for
+        callables with ``precision="multi"``, and 12 for callables returning doubles:
+        F's own rounding, magnified by any inversion, leaves doubles about 12 to 14
+        digits, and a tolerance they cannot meet would warn at every point. Here and
+        in `M` and `workers`, a NumPy integer scalar is as good as an int.
     method : {"auto", "gwr", "talbot", "euler", "stehfest", "hyperbola"}, optional
         ``"gwr"``: Gaver-Wynn-Rho, F sampled on the real axis; excellent for smooth f.
         ``"talbot"``: a Talbot contour, F sampled at complex s; follows oscillating f
@@ -79,15 +81,20 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         estimate is still above the tolerance; GWR and Stehfest then work at 2.4 M
         digits, Talbot at M and Euler at 1.2 M digits. For callables returning
         doubles: GWR tries 6, 8, 10 and 12 terms and keeps the one of least
-        estimated error, Stehfest takes 16 terms; the contour rules have fixed
-        sizes tuned for doubles. A given M is used as given.
+        estimated error, Stehfest takes 8 (16 terms, at most 30); the contour
+        rules (talbot, euler, hyperbola, and auto, which picks one) have fixed
+        sizes tuned for doubles and refuse a given M. Otherwise a given M, an
+        integer from 2 to ``invlap._engine.MAX_M`` (538714159: the largest whose
+        precision MPFR can hold), is used as given.
     workers : int, optional
         Threads to spread the points over; default one per core, but one in the blocks
         of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
-        are the parallelism. Results are the same bits whatever the number.
+        are the parallelism. At most 4096. Results are the same bits whatever the
+        number.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values, their estimated
-        absolute errors and the method used (per point where it varies).
+        absolute errors, the method used (per point where it varies) and the
+        estimates' logarithms, which hold those below the smallest double.
     output : {"float", "mpmath"}, optional
         ``"mpmath"`` returns ``mpmath.mpf`` values carrying every requested digit
         (an object array, or one mpf for scalar input).
@@ -138,8 +145,8 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts, methods = invert_callable(F, points, options, precision,
-                                                       vectorized, progress)
+        value, error, texts, methods, carried = invert_callable(F, points, options, precision,
+                                                                vectorized, progress)
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
@@ -149,11 +156,12 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         shifted = _shifted(F, points, options)
         if shifted is not None:
             value, error, texts, methods = invert_shifted(
-                shifted, points, options, lambda G, p, o: _invert_expression(G, p, o, None))
-            return _finish(points, value, error, texts, methods, options, full_output,
+                shifted, points, options,
+                lambda G, part, o: _invert_expression(G, part, o, None)[:4])
+            return _finish(points, value, error, texts, methods, options, full_output, None,
                            shifted.delays)
-        value, error, texts, methods = _invert_expression(F, points, options, progress)
-    return _finish(points, value, error, texts, methods, options, full_output)
+        value, error, texts, methods, carried = _invert_expression(F, points, options, progress)
+    return _finish(points, value, error, texts, methods, options, full_output, carried)
 
 
 @functools.lru_cache(maxsize=256)
@@ -169,12 +177,10 @@ class _Options:
 
     @classmethod
     def check(cls, digits, method, M, workers, output, precision):
-        if isinstance(digits, bool) or not isinstance(digits, int) or not 1 <= digits <= MAX_DIGITS:
-            raise ValueError(f"digits must be an integer from 1 to {MAX_DIGITS}, not {digits!r}")
+        digits = checked_integer(digits, "digits", 1, MAX_DIGITS)
         if method not in METHODS:
             raise ValueError(f"unknown method {method!r}; methods: {', '.join(METHODS)}")
-        if M is not None and (isinstance(M, bool) or not isinstance(M, int) or M < 2):
-            raise ValueError(f"M must be None or an integer >= 2, not {M!r}")
+        M = checked_integer(M, "M", 2, _engine.MAX_M, allow_none=True)
         if output not in OUTPUTS:
             raise ValueError(f"output must be one of {', '.join(OUTPUTS)}, not {output!r}")
         if precision not in PRECISIONS:
@@ -222,14 +228,15 @@ def _invert_expression(F, points, options, progress):
     program = native_program(compiled)
     value = np.empty(points.count)
     error = np.empty(points.count)
+    carried = np.empty(points.count)
     codes, texts = _engine.invert_expression(
         program, points.t, points.parameters, value, error, digits=options.digits,
         m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
-        progress=progress, method=options.method)
-    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)]
+        progress=progress, method=options.method, error_log10=carried)
+    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
-def _finish(points, value, error, texts, methods, options, full_output, shifts=()):
+def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=()):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
@@ -246,7 +253,7 @@ def _finish(points, value, error, texts, methods, options, full_output, shifts=(
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits, shifts)
+                           options.digits, points.shaped(error_log10(error, carried)), shifts)
 
 
 def _returned_rounding(value, options):

@@ -32,6 +32,13 @@ class InversionResult:
         ("initial value" marks f(0+)).
     digits : int
         The requested digits: the tolerance is ``10**-digits * abs(value)``.
+    error_log10 : numpy.ndarray or float or None
+        log10 of each estimate, in the values' shape. Beyond about 300 digits an
+        estimate can fall below the smallest double (2.2e-308), where `error`
+        holds 0 or a subnormal number that lost its digits: there this holds the
+        estimate's true size (where a method could not carry it, the log10 of
+        the smallest subnormal, 5e-324, which the estimate is below). -inf where
+        the estimate is exactly 0; NaN where the value is NaN. None for Dask input.
     shifts : tuple of float
         The delays a_k taken out of F by the shift theorem, F(s) = sum_k
         exp(-a_k s) G_k(s) (periodic factors expanded into such sums for the
@@ -42,12 +49,14 @@ class InversionResult:
     error: object
     method: str
     digits: int
+    error_log10: object = None
     shifts: tuple = ()
 
     def __repr__(self):
         shifts = f", shifts={self.shifts!r}" if self.shifts else ""
         return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
-                f"method={self.method!r}, digits={self.digits}{shifts})")
+                f"method={self.method!r}, digits={self.digits}, "
+                f"error_log10={self.error_log10!r}{shifts})")
 
 
 def beyond_tolerance(value, error, digits):
@@ -63,3 +72,13 @@ def beyond_tolerance(value, error, digits):
         missed = ~(error <= 10.0 ** -digits * scale)
     missed &= ~np.isinf(value)  # an infinite f(0+) is exact
     return int(np.count_nonzero(missed))
+
+
+def error_log10(error, carried):
+    """log10 of the estimates: the engine's `carried` logarithm where the double
+    error could not hold the estimate (None or NaN elsewhere), else of the double."""
+    with np.errstate(divide="ignore", invalid="ignore"):
+        logarithm = np.log10(np.asarray(error, dtype=float))
+    if carried is None:
+        return logarithm
+    return np.where(np.isnan(carried), logarithm, carried)

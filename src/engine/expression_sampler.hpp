@@ -31,6 +31,7 @@ public:
                       slong bits) {
         set_exact_ball(a_.get(), a);
         worst_accuracy_ = ARF_PREC_EXACT;
+        largest_exponent_ = -ARF_PREC_EXACT;
         for (std::size_t k = 1; k <= samples.size(); ++k) {
             if (!set_midpoint<N>(samples[k - 1], sample_at(k), bits, rounded_.get())) {
                 return false;
@@ -41,6 +42,10 @@ public:
 
     // The least relative accuracy, in bits, of the samples of the last call.
     slong worst_accuracy() const noexcept { return worst_accuracy_; }
+
+    // e with |F(k a)| < 2^e for every sample of the last call: -ARF_PREC_EXACT
+    // when all are 0, ARF_PREC_EXACT when one is not finite.
+    slong largest_exponent() const noexcept { return largest_exponent_; }
 
     AccurateEvaluator& evaluator() noexcept { return evaluator_; }
 
@@ -54,4 +59,5 @@ private:
     ArbValue point_;
     ArfValue rounded_;
     slong worst_accuracy_ = 0;
+    slong largest_exponent_ = 0;
 };

@@ -21,8 +21,12 @@
 namespace {
 
 constexpr double spread_safety = 12.0;
-constexpr int stationary_error_bits = 8;
 constexpr double column_improvement = 30.0;
+constexpr double noise_magnification_digits_per_term = 1.4;
+constexpr double log10_2 = 0.30102999566398120;
+// How much larger than the value a stationary table's samples may be and
+// still be trusted: a F(k a) of 1/s is the value itself at k = 1.
+constexpr double stationary_margin_bits = 8;
 
 }  // namespace
 
@@ -40,4 +44,42 @@ double gwr_spread_error(double size, const double* spreads, std::size_t count, b
     const double d1 = count > 0 ? spreads[0] : size;
     const double d2 = count > 1 ? spreads[1] : size;
     return spread_safety * std::max(d1, d2 / column_improvement);
+}
+
+double log10_of_sum(double a, double b) {
+    const double high = std::max(a, b);
+    const double low = std::min(a, b);
+    return std::isinf(low) ? high : high + std::log10(1 + std::pow(10.0, low - high));
+}
+
+// The samples' own rounding, magnified by the Gaver differences: 2^-bits of
+// the largest a F(k a), times 10^(1.4 m). The precision of 2.4 m digits
+// keeps this a decade under the truncation while f(t) is about as large as
+// the samples; a term of F whose inverse sits at t = 0 (a constant:
+// 10^50 + 1/(s+1)) makes them larger than f by its size, the differences
+// cancel it, and what carries f is lost in its rounding. Arb's balls cannot
+// see that (each sample is right to its precision), so it is counted here:
+// the estimate then covers the loss, and the point takes more terms (more
+// precision) or is reported as missing the tolerance.
+void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
+                            long largest_exponent, double t, bool stationary) {
+    if (largest_exponent <= all_samples_zero || largest_exponent >= a_sample_not_finite) {
+        return;  // all zero (nothing to lose), or not finite (the value says so)
+    }
+    const double samples_log2 = static_cast<double>(largest_exponent) + std::log2(std::log(2.0) / t);
+    // A table that became stationary with samples no larger than the value
+    // (F = 2/s: every functional exactly 2) shows that no rounding reached
+    // it. Far larger samples may have cancelled exactly (10^50 + 1/(s+1):
+    // every functional 0) or left noise that stood still by chance (10^100).
+    if (stationary && samples_log2 <= std::log2(std::fabs(result.value)) + stationary_margin_bits) {
+        return;
+    }
+    const double noise_log2 = samples_log2 - static_cast<double>(bits) +
+                              noise_magnification_digits_per_term * static_cast<double>(m) *
+                                  std::log2(10.0);
+    const int exponent = static_cast<int>(std::ceil(std::clamp(noise_log2, -1e6, 1e6)));
+    result.error += std::ldexp(1.0, exponent);
+    if (!std::isnan(result.error_log10)) {
+        result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
+    }
 }

@@ -45,12 +45,30 @@ constexpr std::uint64_t fewest_terms = 4;
 
 namespace {
 
-Bits bits_for(double digits_per_term, std::uint64_t m) {
+std::uint64_t unchecked_bits_for(double digits_per_term, std::uint64_t m) {
     double bits = std::ceil(digits_per_term * static_cast<double>(m) * bits_per_digit);
-    return checked_bits(static_cast<std::uint64_t>(bits) + level_guard_bits);
+    return static_cast<std::uint64_t>(bits) + level_guard_bits;
+}
+
+Bits bits_for(double digits_per_term, std::uint64_t m) {
+    return checked_bits(unchecked_bits_for(digits_per_term, m));
 }
 
 }  // namespace
+
+std::uint64_t max_terms() {
+    // The estimate from the rule itself, then corrected by the rule's own
+    // rounding (ceil of a double product) at the boundary.
+    auto m = static_cast<std::uint64_t>(static_cast<double>(max_precision_bits - level_guard_bits) /
+                                        (precision_digits_per_term * bits_per_digit));
+    while (unchecked_bits_for(precision_digits_per_term, m + 1) <= max_precision_bits) {
+        ++m;
+    }
+    while (unchecked_bits_for(precision_digits_per_term, m) > max_precision_bits) {
+        --m;
+    }
+    return m;
+}
 
 GwrLevel gwr_level(std::uint64_t m) {
     return GwrLevel{m, bits_for(precision_digits_per_term, m), bits_for(rho_digits_per_term, m)};

@@ -23,6 +23,11 @@ struct GwrLevel {
 // algorithm at ceil(1.8 m log2 10) + 8 bits.
 std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m);
 
+// The most terms any method can be given: the largest m whose GWR level
+// (2.4 m digits, the most precision per term of the methods) stays within
+// the 2^32 - 1 bits of an MPFR precision.
+std::uint64_t max_terms();
+
 // The level of m terms.
 GwrLevel gwr_level(std::uint64_t m);
 

@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/gwr_estimate.hpp"
 
 namespace {
 
 constexpr double noise_magnification_digits_per_term = 1.4;
+constexpr double log10_2 = 0.30102999566398120;
 
 }  // namespace
 
@@ -34,15 +36,24 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
     }
     level.sampler->set_parameters(parameters);
     PointResult result;
-    if (!level.limbs || !level.limbs->invert(t, *level.sampler, result, *level.full)) {
+    bool stationary = false;
+    if (level.limbs && level.limbs->invert(t, *level.sampler, result, *level.full)) {
+        stationary = level.limbs->stationary();
+    } else {
         if (!level.work) {
             level.work.emplace(plan.m, plan.bits, plan.bits, plan.rho_bits);
         }
         gwr_invert_at(level.tables->tables(), *level.sampler, t, *level.work);
         set(*level.full, level.work->rho.latest_estimate());
         result.value = to_double(level.work->rho.latest_estimate());
+        stationary = level.work->rho.stationary;
         result.error = gwr_spread_error(level.work->rho, plan.rho_bits,
                                         [](const WorkingValue& v) { return to_double(v); });
+        if (result.error < std::numeric_limits<double>::min()) {
+            result.error_log10 = gwr_spread_error_log10(
+                level.work->rho, plan.rho_bits,
+                [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
+        }
     }
     const slong shortfall = static_cast<slong>(plan.bits) - level.sampler->worst_accuracy();
     if (shortfall > 0) {
@@ -52,9 +63,16 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
                                   static_cast<double>(plan.bits) +
                                   noise_magnification_digits_per_term *
                                       static_cast<double>(plan.m) * std::log2(10.0);
-        result.error += std::ldexp(std::fabs(result.value),
-                                   static_cast<int>(std::ceil(std::min(noise_log2, 4096.0))));
+        const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
+        result.error += std::ldexp(std::fabs(result.value), noise_exponent);
+        if (!std::isnan(result.error_log10)) {
+            // The carried estimate takes the noise too.
+            result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
+                                                                   noise_exponent * log10_2);
+        }
     }
+    add_cancellation_noise(result, plan.m, plan.bits, level.sampler->largest_exponent(), t,
+                           stationary);
     return result;
 }
 

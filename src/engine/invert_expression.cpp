@@ -105,6 +105,9 @@ public:
         }
         outputs_.value[i] = result.value;
         outputs_.error[i] = result.error;
+        if (outputs_.error_log10 != nullptr) {
+            outputs_.error_log10[i] = carried_error_log10(result);
+        }
         outputs_.method[i] = result.method;
     }
 

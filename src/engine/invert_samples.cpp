@@ -101,15 +101,33 @@ void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outpu
     });
 }
 
+void require_value_samples_memory(std::uint64_t m, Bits bits) {
+    const std::uint64_t tables = saturating_mul(saturating_add(m, 3), saturating_add(m, 6));
+    require_memory_for(saturating_add(tables, saturating_mul(6, m)), bits, 16,
+                       "the inversion of these samples");
+}
+
 PointResult invert_value_samples(double t, const ValueVector& samples, std::uint64_t m, Bits bits,
                                  std::string* text, std::size_t text_digits) {
-    require_memory_for((m + 3) * (m + 6), bits, 16, "the inversion of these samples");
     const GwrTables tables = build_gwr_tables(m, bits);
     GwrWorkspace work(m, bits, bits, bits);
     ValueRowSampler sampler(samples);
     gwr_invert_at(tables, sampler, t, work);
     PointResult result{to_double(work.rho.latest_estimate()),
                        gwr_spread_error(work.rho, bits, [](const WorkingValue& v) { return to_double(v); })};
+    if (result.error < std::numeric_limits<double>::min()) {
+        result.error_log10 = gwr_spread_error_log10(
+            work.rho, bits, [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
+    }
+    long largest = all_samples_zero;
+    for (const WorkingValue& sample : samples) {
+        if (is_regular(sample)) {
+            largest = std::max(largest, exponent(sample));
+        } else if (!is_zero(sample)) {
+            largest = a_sample_not_finite;
+        }
+    }
+    add_cancellation_noise(result, m, bits, largest, t, work.rho.stationary);
     if (text != nullptr) {
         *text = decimal_text(work.rho.latest_estimate(), text_digits);
     }

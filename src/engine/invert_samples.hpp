@@ -24,6 +24,12 @@ struct DoubleSampleJob {
 void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outputs,
                            JobControl& control);
 
+// Ends the call with MemoryError, before the first sample exists, when
+// inverting one point from 2m exact samples of `bits` bits cannot fit: the
+// tables and workspace, and the samples three times over (the caller's
+// values, their text on the way in, and the copy here).
+void require_value_samples_memory(std::uint64_t m, Bits bits);
+
 // One point from 2m samples held exactly at `bits` bits: GWR with m terms at
 // that precision, and the value's decimal text when `text` is given.
 PointResult invert_value_samples(double t, const ValueVector& samples, std::uint64_t m, Bits bits,

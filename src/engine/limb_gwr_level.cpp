@@ -1,6 +1,7 @@
 #include "engine/limb_gwr_level.hpp"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/gwr_estimate.hpp"
@@ -80,8 +81,17 @@ public:
         result.error = gwr_spread_error(rho_, level_.rho_bits, [&](const limb_float::Value<M>& v) {
             return limb_double(v, rho_scratch_);
         });
+        if (result.error < std::numeric_limits<double>::min()) {
+            result.error_log10 = gwr_spread_error_log10(
+                rho_, level_.rho_bits, [&](const limb_float::Value<M>& v, long& e) {
+                    limb_float::export_value(rho_scratch_, v);
+                    return to_double_2exp(rho_scratch_, e);
+                });
+        }
         return true;
     }
+
+    bool stationary() const noexcept override { return rho_.stationary; }
 
 private:
     GwrLevel level_;

@@ -17,6 +17,8 @@ public:
     // finite: NaN and infinity take the MPFR way.
     virtual bool invert(double t, ExpressionSampler& sampler, PointResult& result,
                         WorkingValue& full) = 0;
+    // Whether the last invert's rho table became stationary.
+    virtual bool stationary() const noexcept = 0;
 };
 
 // The level in limbs, or null when its precisions are beyond the limb sizes.

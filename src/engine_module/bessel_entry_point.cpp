@@ -8,7 +8,9 @@
 #include "engine/point_result.hpp"
 #include "engine_module/double_buffer.hpp"
 #include "engine_module/entry_points.hpp"
+#include "engine/limits.hpp"
 #include "engine_module/gil_release.hpp"
+#include "engine_module/integer_argument.hpp"
 #include "engine_module/python_lists.hpp"
 #include "engine_module/supervisor.hpp"
 #include "failure/call_guard.hpp"
@@ -22,14 +24,23 @@ Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
     PyObject* n_obj = nullptr;
     PyObject* x_obj = nullptr;
     PyObject* out_obj = nullptr;
-    unsigned int digits = 0;
-    unsigned int workers = 1;
+    PyObject* digits_obj = nullptr;
+    PyObject* workers_obj = nullptr;
     int want_text = 0;
     PyObject* progress = Py_None;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "sOOO|IIpO:bessel", const_cast<char**>(keywords),
-                                     &kind, &n_obj, &x_obj, &out_obj, &digits, &workers,
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "sOOO|OOpO:bessel", const_cast<char**>(keywords),
+                                     &kind, &n_obj, &x_obj, &out_obj, &digits_obj, &workers_obj,
                                      &want_text, &progress)) {
         return std::unexpected(fetch_error());
+    }
+    // 0: the correctly rounded double.
+    Result<std::uint64_t> digits = optional_integer(digits_obj, "digits", 0, 0, max_digits);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
+    }
+    Result<std::uint64_t> workers = optional_integer(workers_obj, "workers", 1, 1, max_workers);
+    if (!workers) {
+        return std::unexpected(std::move(workers.error()));
     }
     const std::string family_name(kind);
     if (family_name != "i" && family_name != "k") {
@@ -47,7 +58,7 @@ Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
     if (!out) {
         return std::unexpected(std::move(out.error()));
     }
-    if (n->size() != x->size() || out->size() != x->size() || workers < 1) {
+    if (n->size() != x->size() || out->size() != x->size()) {
         return std::unexpected(
             Error::with_message(PyExc_ValueError, "n, x and out disagree in size"));
     }
@@ -60,7 +71,8 @@ Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
         }
     }
     const BesselJob job{family_name == "i" ? BesselFamily::first_kind : BesselFamily::second_kind,
-                        n->data(), x->data(), x->size(), digits, workers};
+                        n->data(), x->data(), x->size(), static_cast<std::uint32_t>(*digits),
+                    static_cast<unsigned>(*workers)};
     std::vector<std::string> texts(want_text ? x->size() : 0);
     {
         JobControl control;
@@ -68,7 +80,7 @@ Result<OwnedRef> bessel_body(PyObject* args, PyObject* kwargs) {
         Supervisor supervisor(released, control, progress == Py_None ? nullptr : progress);
         ScopedInterruptSource installed(supervisor);
         bessel_array(job, out->data(), want_text ? texts.data() : nullptr,
-                     text_digits_for(digits), control);
+                     text_digits_for(static_cast<std::uint32_t>(*digits)), control);
     }
     if (!want_text) {
         return OwnedRef::borrow(Py_None);

@@ -1,13 +1,17 @@
 #include "engine_module/entry_points.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "engine/gwr_plan.hpp"
 #include "engine/invert_expression.hpp"
+#include "engine/limits.hpp"
 #include "engine_module/double_buffer.hpp"
 #include "engine_module/gil_release.hpp"
+#include "engine_module/integer_argument.hpp"
 #include "engine_module/program_object.hpp"
 #include "engine_module/python_lists.hpp"
 #include "engine_module/supervisor.hpp"
@@ -40,23 +44,39 @@ struct InvertArguments {
     PyObject* parameters = nullptr;
     PyObject* values = nullptr;
     PyObject* errors = nullptr;
-    unsigned int digits = 15;
-    unsigned long long m = 0;
-    unsigned int workers = 1;
+    PyObject* digits = nullptr;
+    PyObject* m = nullptr;
+    PyObject* workers = nullptr;
     int want_text = 0;
     PyObject* progress = Py_None;
     const char* method = "gwr";
+    PyObject* error_log10 = Py_None;
 };
 
 Result<OwnedRef> invert_expression_body(PyObject* module, PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"program", "t", "parameters", "values", "errors", "digits",
-                                     "m", "workers", "text", "progress", "method", nullptr};
+                                     "m", "workers", "text", "progress", "method",
+                                     "error_log10", nullptr};
     InvertArguments a;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|IKIpOs:invert_expression",
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|OOOpOsO:invert_expression",
                                      const_cast<char**>(keywords), &a.program, &a.t,
                                      &a.parameters, &a.values, &a.errors, &a.digits, &a.m,
-                                     &a.workers, &a.want_text, &a.progress, &a.method)) {
+                                     &a.workers, &a.want_text, &a.progress, &a.method,
+                                     &a.error_log10)) {
         return std::unexpected(fetch_error());
+    }
+    Result<std::uint64_t> digits = optional_integer(a.digits, "digits", 15, 1, max_digits);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
+    }
+    // 0: the method chooses its size from the digits.
+    Result<std::uint64_t> m = optional_integer(a.m, "m", 0, 0, max_terms());
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
+    }
+    Result<std::uint64_t> workers = optional_integer(a.workers, "workers", 1, 1, max_workers);
+    if (!workers) {
+        return std::unexpected(std::move(workers.error()));
     }
     Result<Method> method = method_named(a.method);
     if (!method) {
@@ -82,21 +102,31 @@ Result<OwnedRef> invert_expression_body(PyObject* module, PyObject* args, PyObje
     if (!errors) {
         return std::unexpected(std::move(errors.error()));
     }
+    // Optional: log10 of the estimates that fall below the double range.
+    std::optional<DoubleBuffer> error_log10;
+    if (a.error_log10 != Py_None) {
+        Result<DoubleBuffer> acquired = DoubleBuffer::acquire(a.error_log10, "error_log10", true);
+        if (!acquired) {
+            return std::unexpected(std::move(acquired.error()));
+        }
+        error_log10.emplace(std::move(*acquired));
+    }
     const std::size_t count = t->size();
-    if (values->size() != count || errors->size() != count ||
+    if ((error_log10 && error_log10->size() != count) ||
+        values->size() != count || errors->size() != count ||
         parameters->size() != count * (*program)->parameter_count()) {
         return std::unexpected(value_error("t, parameters, values and errors disagree in size"));
     }
-    if (a.digits < 1 || a.workers < 1) {
-        return std::unexpected(value_error("digits and workers must be at least 1"));
-    }
     std::vector<std::string> texts(a.want_text ? count : 0);
     std::string methods(count, '\0');
-    const InvertRequest request{**program, *method, a.digits, a.m, a.workers};
+    const InvertRequest request{**program, *method, static_cast<std::uint32_t>(*digits), *m,
+                                static_cast<unsigned>(*workers)};
     const PointInputs inputs{t->data(), parameters->data(), count};
     const PointOutputs outputs{values->data(), errors->data(),
                                reinterpret_cast<std::uint8_t*>(methods.data()),
-                               a.want_text ? texts.data() : nullptr, text_digits_for(a.digits)};
+                               a.want_text ? texts.data() : nullptr,
+                               text_digits_for(static_cast<std::uint32_t>(*digits)),
+                               error_log10 ? error_log10->data() : nullptr};
     PyObject* progress = a.progress == Py_None ? nullptr : a.progress;
     {
         JobControl control;

@@ -5,6 +5,8 @@
 
 #include <Python.h>
 
+#include "engine/gwr_plan.hpp"
+#include "engine/limits.hpp"
 #include "engine_module/entry_points.hpp"
 #include "engine_module/module_state.hpp"
 #include "engine_module/program_object.hpp"
@@ -15,10 +17,12 @@ PyMethodDef engine_functions[] = {
     {"invert_expression", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_expression_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "invert_expression(program, t, parameters, values, errors, digits=15, m=0, workers=1,\n"
-     "                  text=False, progress=None)\n--\n\n"
+     "                  text=False, progress=None, method='gwr', error_log10=None)\n--\n\n"
      "f(t) of a compiled expression at every point, written into values and errors\n"
      "(float64 buffers, one entry per t). parameters holds one row of the program's\n"
-     "parameters per point. Returns the values' decimal texts when text is true."},
+     "parameters per point. error_log10, a float64 buffer when given, receives the\n"
+     "log10 of each estimate below the smallest double (NaN elsewhere). Returns the\n"
+     "method codes, and the values' decimal texts when text is true."},
     {"invert_double_samples",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(invert_double_samples_entry)),
      METH_VARARGS | METH_KEYWORDS,
@@ -30,13 +34,20 @@ PyMethodDef engine_functions[] = {
      METH_VARARGS | METH_KEYWORDS,
      "invert_value_samples(t, samples, m, bits, digits)\n--\n\n"
      "f(t) at one point from 2m exact samples (floats or (hex mantissa, exponent));\n"
-     "returns (value, error, decimal text)."},
+     "returns (value, error, decimal text, log10 of the error where it is below the\n"
+     "smallest double, else NaN)."},
     {"bessel", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bessel_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "bessel(kind, n, x, out, digits=0, workers=1, text=False, progress=None)\n--\n\n"
      "I_n(x) (kind 'i') or K_n(x) (kind 'k') for every pair of n and x (float64 buffers of\n"
      "one size) into out: correctly rounded doubles for digits=0, else computed at that\n"
      "many digits; with text, also their decimal digits."},
+    {"require_value_samples_memory",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(require_value_samples_memory_entry)),
+     METH_VARARGS | METH_KEYWORDS,
+     "require_value_samples_memory(m, bits)\n--\n\n"
+     "Raises MemoryError unless inverting one point from 2m exact samples of `bits`\n"
+     "bits fits in memory: a callable's samples are checked before F is called."},
     {"gwr_levels", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(gwr_levels_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "gwr_levels(digits, m=0)\n--\n\n"
@@ -45,6 +56,13 @@ PyMethodDef engine_functions[] = {
 };
 
 int engine_exec(PyObject* module) {
+    // The ranges of the counts, read by invlap's checks so that both sides
+    // refuse the same values.
+    if (PyModule_AddIntConstant(module, "MAX_DIGITS", static_cast<long>(max_digits)) < 0 ||
+        PyModule_AddIntConstant(module, "MAX_WORKERS", static_cast<long>(max_workers)) < 0 ||
+        PyModule_AddIntConstant(module, "MAX_M", static_cast<long>(max_terms())) < 0) {
+        return -1;
+    }
     PyObject* type = PyType_FromModuleAndSpec(module, &program_type_spec, nullptr);
     if (type == nullptr) {
         return -1;

@@ -48,7 +48,9 @@ Result<Program::Text> instruction_of(PyObject* item, std::vector<std::string>& n
 }
 
 // An exact rational (numerator: int, denominator: int > 0), read through the
-// integers' decimal text, which FLINT parses at any size.
+// integers' hexadecimal text, which FLINT parses at any size. Not decimal:
+// the interpreter refuses the decimal text of an integer past 4300 digits
+// (2**20000 has 6021), but never limits a power-of-two base.
 Result<ExactRational> rational_of(PyObject* item) {
     if (!PyTuple_Check(item) || PyTuple_GET_SIZE(item) != 2 ||
         !PyLong_Check(PyTuple_GET_ITEM(item, 0)) || !PyLong_Check(PyTuple_GET_ITEM(item, 1))) {
@@ -57,11 +59,17 @@ Result<ExactRational> rational_of(PyObject* item) {
     ExactRational q;
     fmpz* parts[2] = {fmpq_numref(q.get()), fmpq_denref(q.get())};
     for (int i = 0; i < 2; ++i) {
-        std::string text;
-        if (!str_of(PyTuple_GET_ITEM(item, i), text)) {
+        OwnedRef hex = OwnedRef::steal(PyNumber_ToBase(PyTuple_GET_ITEM(item, i), 16));
+        const char* text = hex ? PyUnicode_AsUTF8(hex.get()) : nullptr;
+        if (text == nullptr) {
             return std::unexpected(fetch_error());
         }
-        fmpz_set_str(parts[i], text.c_str(), 10);
+        // "-0x1f" or "0x1f": FLINT reads the sign and the digits, not the prefix.
+        const bool negative = text[0] == '-';
+        fmpz_set_str(parts[i], text + (negative ? 3 : 2), 16);
+        if (negative) {
+            fmpz_neg(parts[i], parts[i]);
+        }
     }
     if (fmpz_sgn(fmpq_denref(q.get())) <= 0) {
         return std::unexpected(value_error("a constant's denominator must be positive"));

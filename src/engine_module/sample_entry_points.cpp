@@ -7,11 +7,14 @@
 
 #include "engine/gwr_plan.hpp"
 #include "engine/invert_samples.hpp"
+#include "engine/limits.hpp"
 #include "engine_module/double_buffer.hpp"
 #include "engine_module/entry_points.hpp"
 #include "engine_module/gil_release.hpp"
+#include "engine_module/integer_argument.hpp"
 #include "engine_module/supervisor.hpp"
 #include "failure/call_guard.hpp"
+#include "precision/precision_rules.hpp"
 #include "precision/working_value.hpp"
 
 namespace {
@@ -27,14 +30,12 @@ Result<std::vector<std::uint64_t>> term_counts(PyObject* obj, std::size_t width)
     }
     std::vector<std::uint64_t> terms;
     for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
-        unsigned long long m = PyLong_AsUnsignedLongLong(PySequence_Fast_GET_ITEM(items.get(), i));
-        if (m == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
-            return std::unexpected(fetch_error());
+        Result<std::uint64_t> m =
+            integer_argument(PySequence_Fast_GET_ITEM(items.get(), i), "m", 1, width / 2);
+        if (!m) {
+            return std::unexpected(std::move(m.error()));
         }
-        if (m < 1 || 2 * m > width) {
-            return std::unexpected(value_error("every m must have 1 <= 2 m <= the samples per point"));
-        }
-        terms.push_back(m);
+        terms.push_back(*m);
     }
     if (terms.empty()) {
         return std::unexpected(value_error("terms must not be empty"));
@@ -50,12 +51,16 @@ Result<OwnedRef> invert_double_samples_body(PyObject* args, PyObject* kwargs) {
     PyObject* terms_obj = nullptr;
     PyObject* values_obj = nullptr;
     PyObject* errors_obj = nullptr;
-    unsigned int workers = 1;
+    PyObject* workers_obj = nullptr;
     PyObject* progress = Py_None;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|IO:invert_double_samples",
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO|OO:invert_double_samples",
                                      const_cast<char**>(keywords), &t_obj, &samples_obj,
-                                     &terms_obj, &values_obj, &errors_obj, &workers, &progress)) {
+                                     &terms_obj, &values_obj, &errors_obj, &workers_obj, &progress)) {
         return std::unexpected(fetch_error());
+    }
+    Result<std::uint64_t> workers = optional_integer(workers_obj, "workers", 1, 1, max_workers);
+    if (!workers) {
+        return std::unexpected(std::move(workers.error()));
     }
     Result<DoubleBuffer> t = DoubleBuffer::acquire(t_obj, "t", false);
     if (!t) {
@@ -75,7 +80,7 @@ Result<OwnedRef> invert_double_samples_body(PyObject* args, PyObject* kwargs) {
     }
     const std::size_t count = t->size();
     if (count == 0 || samples->size() % count != 0 || values->size() != count ||
-        errors->size() != count || workers < 1) {
+        errors->size() != count) {
         return std::unexpected(value_error("t, samples, values and errors disagree in size"));
     }
     const std::size_t width = samples->size() / count;
@@ -83,8 +88,9 @@ Result<OwnedRef> invert_double_samples_body(PyObject* args, PyObject* kwargs) {
     if (!terms) {
         return std::unexpected(std::move(terms.error()));
     }
-    const DoubleSampleJob job{t->data(), samples->data(), count, width, std::move(*terms), workers};
-    const PointOutputs outputs{values->data(), errors->data(), nullptr, nullptr, 0};
+    const DoubleSampleJob job{t->data(), samples->data(), count, width, std::move(*terms),
+                              static_cast<unsigned>(*workers)};
+    const PointOutputs outputs{values->data(), errors->data(), nullptr, nullptr, 0, nullptr};
     {
         JobControl control;
         GilRelease released;
@@ -117,49 +123,96 @@ Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"t", "samples", "m", "bits", "digits", nullptr};
     double t = 0;
     PyObject* samples_obj = nullptr;
-    unsigned long long m = 0;
-    unsigned int bits = 0;
-    unsigned int digits = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "dOKII:invert_value_samples",
-                                     const_cast<char**>(keywords), &t, &samples_obj, &m, &bits,
-                                     &digits)) {
+    PyObject* m_obj = nullptr;
+    PyObject* bits_obj = nullptr;
+    PyObject* digits_obj = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "dOOOO:invert_value_samples",
+                                     const_cast<char**>(keywords), &t, &samples_obj, &m_obj,
+                                     &bits_obj, &digits_obj)) {
         return std::unexpected(fetch_error());
+    }
+    Result<std::uint64_t> m = integer_argument(m_obj, "m", 1, max_terms());
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
+    }
+    Result<std::uint64_t> bits = integer_argument(bits_obj, "bits", 2, max_precision_bits);
+    if (!bits) {
+        return std::unexpected(std::move(bits.error()));
+    }
+    Result<std::uint64_t> digits = integer_argument(digits_obj, "digits", 1, max_digits);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
     }
     OwnedRef items = OwnedRef::steal(PySequence_Fast(samples_obj, "samples must be a sequence"));
     if (!items) {
         return std::unexpected(fetch_error());
     }
-    if (m < 1 || bits < 2 || static_cast<unsigned long long>(PySequence_Fast_GET_SIZE(items.get())) != 2 * m) {
-        return std::unexpected(value_error("there must be 2 m samples, m >= 1, bits >= 2"));
+    if (static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(items.get())) != 2 * *m) {
+        return std::unexpected(value_error("there must be 2 m samples"));
     }
+    // Checked again here, now that the samples are known: the caller's check
+    // before sampling may have been skipped.
+    require_value_samples_memory(*m, static_cast<Bits>(*bits));
     ValueVector samples;
-    samples.reserve(2 * m);
-    for (std::size_t k = 0; k < 2 * m; ++k) {
-        samples.emplace_back(bits);
+    samples.reserve(2 * *m);
+    for (std::size_t k = 0; k < 2 * *m; ++k) {
+        samples.emplace_back(static_cast<Bits>(*bits));
         Result<bool> set = set_sample(samples.back(), PySequence_Fast_GET_ITEM(items.get(), static_cast<Py_ssize_t>(k)));
         if (!set) {
             return std::unexpected(std::move(set.error()));
         }
     }
     std::string text;
-    const PointResult result = invert_value_samples(t, samples, m, bits, &text, text_digits_for(digits));
-    OwnedRef out = OwnedRef::steal(Py_BuildValue("(dds#)", result.value, result.error, text.data(),
-                                                 static_cast<Py_ssize_t>(text.size())));
+    const PointResult result =
+        invert_value_samples(t, samples, *m, static_cast<Bits>(*bits), &text,
+                             text_digits_for(static_cast<std::uint32_t>(*digits)));
+    // (value, error, text, log10 of the error where the double cannot hold it or NaN)
+    OwnedRef out = OwnedRef::steal(Py_BuildValue("(dds#d)", result.value, result.error, text.data(),
+                                                 static_cast<Py_ssize_t>(text.size()),
+                                                 carried_error_log10(result)));
     if (!out) {
         return std::unexpected(fetch_error());
     }
     return out;
 }
 
-Result<OwnedRef> gwr_levels_body(PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"digits", "m", nullptr};
-    unsigned int digits = 0;
-    unsigned long long m = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "I|K:gwr_levels", const_cast<char**>(keywords),
-                                     &digits, &m)) {
+Result<OwnedRef> require_value_samples_memory_body(PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"m", "bits", nullptr};
+    PyObject* m_obj = nullptr;
+    PyObject* bits_obj = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:require_value_samples_memory",
+                                     const_cast<char**>(keywords), &m_obj, &bits_obj)) {
         return std::unexpected(fetch_error());
     }
-    const std::vector<GwrLevel> levels = gwr_levels(digits, m);
+    Result<std::uint64_t> m = integer_argument(m_obj, "m", 1, max_terms());
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
+    }
+    Result<std::uint64_t> bits = integer_argument(bits_obj, "bits", 2, max_precision_bits);
+    if (!bits) {
+        return std::unexpected(std::move(bits.error()));
+    }
+    require_value_samples_memory(*m, static_cast<Bits>(*bits));
+    return OwnedRef::borrow(Py_None);
+}
+
+Result<OwnedRef> gwr_levels_body(PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"digits", "m", nullptr};
+    PyObject* digits_obj = nullptr;
+    PyObject* m_obj = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|O:gwr_levels", const_cast<char**>(keywords),
+                                     &digits_obj, &m_obj)) {
+        return std::unexpected(fetch_error());
+    }
+    Result<std::uint64_t> digits = integer_argument(digits_obj, "digits", 1, max_digits);
+    if (!digits) {
+        return std::unexpected(std::move(digits.error()));
+    }
+    Result<std::uint64_t> m = optional_integer(m_obj, "m", 0, 0, max_terms());
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
+    }
+    const std::vector<GwrLevel> levels = gwr_levels(static_cast<std::uint32_t>(*digits), *m);
     OwnedRef list = OwnedRef::steal(PyList_New(0));
     if (!list) {
         return std::unexpected(fetch_error());
@@ -182,6 +235,10 @@ PyObject* invert_double_samples_entry(PyObject*, PyObject* args, PyObject* kwarg
 
 PyObject* invert_value_samples_entry(PyObject*, PyObject* args, PyObject* kwargs) {
     return call_guard([&] { return invert_value_samples_body(args, kwargs); });
+}
+
+PyObject* require_value_samples_memory_entry(PyObject*, PyObject* args, PyObject* kwargs) {
+    return call_guard([&] { return require_value_samples_memory_body(args, kwargs); });
 }
 
 PyObject* gwr_levels_entry(PyObject*, PyObject* args, PyObject* kwargs) {

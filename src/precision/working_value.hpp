@@ -144,6 +144,12 @@ inline bool round_is_determined(const WorkingValue& b, long error_bits, Bits bit
 
 // The nearest double: beyond the double range +-inf, NaN stays NaN, zeros keep their sign.
 inline double to_double(const WorkingValue& v) { return mpfr_get_d(v.get(), nearest); }
+// v = d * 2^e with 0.5 <= |d| < 1 (d = 0 and e = 0 for zero), for magnitudes
+// the double range cannot hold.
+inline double to_double_2exp(const WorkingValue& v, long& e) {
+    e = 0;
+    return mpfr_get_d_2exp(&e, v.get(), nearest);
+}
 
 // v in decimal scientific notation with `digits` significant digits, rounded
 // to nearest ("-1.2345e-7"; "nan", "inf", "-inf" for the special values).

@@ -1,0 +1,35 @@
+"""Error estimates below the smallest double are carried as their logarithm
+(InversionResult.error_log10) instead of becoming 0."""
+
+import numpy as np
+import pytest
+
+import invlap
+
+TIMES = [0.5, 1.0, 3.0]
+LOG10_2 = np.log10(2.0)
+
+
+def scaled(factor):
+    return lambda s: factor / (s + 1)
+
+
+# 2^2000 F(s) has exactly 2^2000 times F's samples: a power of two scales every
+# rounding alike, so its values and estimates are F's times 2^2000, and there
+# they are ordinary doubles. The carried logarithm must be theirs less 2000 log10 2.
+@pytest.mark.parametrize("small, large, options", [
+    ("1/(s+1)", "2**2000/(s+1)", {}),
+    (scaled(1), scaled(2**2000), {"precision": "multi"}),
+], ids=["expression", "multi-precision-callable"])
+def test_estimates_below_the_double_range_are_carried(small, large, options):
+    tiny = invlap.invert(small, TIMES, digits=300, full_output=True, **options)
+    ordinary = invlap.invert(large, TIMES, digits=300, full_output=True, **options)
+    assert np.all(tiny.error < np.finfo(float).tiny)  # the double lost them
+    np.testing.assert_allclose(tiny.error_log10, np.log10(ordinary.error) - 2000 * LOG10_2,
+                               rtol=0, atol=1e-9)
+
+
+def test_ordinary_estimates_have_their_own_logarithm():
+    result = invlap.invert("1/(s+1)", TIMES, full_output=True)
+    assert np.all(result.error > np.finfo(float).tiny)
+    np.testing.assert_array_equal(result.error_log10, np.log10(result.error))
