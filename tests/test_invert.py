@@ -130,7 +130,10 @@ def test_bad_times_name_the_first_bad_index(t, message):
      "unknown method 'talbott'; methods: auto, gwr, talbot, euler, stehfest, hyperbola"),
     ({"method": "hyperbola"}, "method 'hyperbola' applies to callables; expressions have "
                               "'talbot' and 'euler' for complex s"),
-    ({"workers": 0}, "workers must be None or an integer >= 1, not 0"),
+    ({"workers": 0}, "workers must be None or an integer from 1 to 1024, not 0"),
+    # Past the engine's unsigned int, where it would wrap to another count.
+    ({"workers": 99999999999},
+     "workers must be None or an integer from 1 to 1024, not 99999999999"),
     ({"output": "str"}, "output must be one of float, mpmath, not 'str'"),
     ({"vectorized": True}, "precision and vectorized apply to callables only"),
 ])

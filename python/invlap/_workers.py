@@ -3,6 +3,11 @@
 import os
 import sys
 
+# Threads are real ones, each with its own stack and caches: beyond this many a
+# count is a typo (or a wrapped integer), not a plan, and the engine would
+# otherwise try to start them all.
+MAX_WORKERS = 1024
+
 
 def resolve_workers(workers):
     """The thread count for `workers` (None: one per core this process may use, or one
@@ -13,8 +18,10 @@ def resolve_workers(workers):
         if _in_distributed_task():
             return 1
         return os.process_cpu_count() or 1
-    if isinstance(workers, bool) or not isinstance(workers, int) or workers < 1:
-        raise ValueError(f"workers must be None or an integer >= 1, not {workers!r}")
+    if (isinstance(workers, bool) or not isinstance(workers, int)
+            or not 1 <= workers <= MAX_WORKERS):
+        raise ValueError(f"workers must be None or an integer from 1 to {MAX_WORKERS}, "
+                         f"not {workers!r}")
     return workers
 
 
