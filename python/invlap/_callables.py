@@ -10,6 +10,7 @@ import numpy as np
 
 from invlap import _engine
 from invlap._double_contours import euler, hyperbola, stehfest, talbot
+from invlap._progress import paced
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -186,6 +187,7 @@ def _invert_multi(F, points, options, progress):
     value = np.empty(points.count)
     error = np.empty(points.count)
     texts = []
+    report = paced(progress)
     tolerance = 10.0 ** -options.digits
     for i in range(points.count):
         keywords = {name: float(points.parameters[i, j]) for j, name in enumerate(points.names)}
@@ -203,8 +205,7 @@ def _invert_multi(F, points, options, progress):
                 break
         value[i], error[i] = v, e
         texts.append(text)
-        if progress is not None:
-            progress(i + 1)
+        report(i + 1)
     return value, error, texts
 
 
