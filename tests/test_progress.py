@@ -41,7 +41,6 @@ def test_a_slow_callback_is_called_once_per_interval_after_it_returns(name):
     # Each call is its own time plus a full interval before the next; calls
     # scheduled before the callback ran came back to back.
     assert 1 <= len(calls) <= 1 + elapsed / (SLOW_S + _engine.progress_interval_s)
-    assert calls == sorted(calls)
     # Generous, for a busy machine: a callback that stalled the work took hundreds
     # of times as long.
     assert elapsed <= 3 * alone + SLOW_S * len(calls) + 2.0

@@ -3,8 +3,8 @@ and a plot; evaluate a Bessel function; run the demo.
 
 Exit status: 0 done; 2 a mistake in the command (bad expression, option, range,
 parameter or output path; also a refusal by the library); 130 interrupted with
-Ctrl-C; 143 ended by SIGTERM; 1 an unexpected failure. Mistakes are reported as one line; `--debug` adds
-the traceback.
+Ctrl-C; 143 ended by SIGTERM; 1 an unexpected failure. Mistakes are reported as
+one line; `--debug` adds the traceback.
 """
 
 import argparse

@@ -36,9 +36,10 @@ public:
 using TaskFactory = std::function<std::unique_ptr<WorkerTask>()>;
 
 // Runs run(i) for every i in [0, count) on `workers` threads (the calling
-// one included, unless control.caller_works is false). Returns when all points are done, or throws: the calling
-// thread's own exception (its interrupt source's, on Ctrl-C), else the first
-// exception of another thread (a memory or internal failure). On the way out
-// every thread has stopped.
+// one among them unless control.caller_works is false). Returns when all
+// points are done, or throws: the calling thread's own exception (its
+// interrupt source's, on Ctrl-C), else the first exception of another
+// thread (a memory or internal failure). On the way out every thread has
+// stopped.
 void run_on_workers(std::size_t count, unsigned workers, JobControl& control,
                     const TaskFactory& factory);

@@ -23,9 +23,9 @@ void Supervisor::poll() {
             }
         }
     }
-    // Both intervals count from now, when the lock is given back: the wait
-    // for the lock and the callable's own time are not part of them, so a
-    // slow callable is called once per interval after it returns, not back
+    // Both intervals count from here, after the lock was given back: the
+    // wait for the lock and the callable's own time are not part of them, so
+    // a slow callable gets a full interval after each call, not calls back
     // to back.
     const std::uint64_t after = coarse_now_ns();
     next_signals_ns_ = after + signals_interval_ns;
