@@ -5,6 +5,8 @@ import doctest
 import math
 import operator
 import pickle
+import re
+import time
 
 import mpmath as mp
 import pytest
@@ -345,6 +347,30 @@ def test_sympy_input_refused(sympy, case):
     with pytest.raises(ExpressionError) as caught:
         compile_expression(F)
     assert str(caught.value) == message
+
+
+def test_sympy_too_deep_or_too_long_is_refused_before_printing(sympy):
+    s = sympy.Symbol("s")
+    deep = s
+    for _ in range(3000):
+        deep = sympy.exp(deep)
+    # Printing orders the terms, which for these 20,000 took minutes.
+    wide = sympy.Add(*[s**k for k in range(1, 20_001)], evaluate=False)
+    # A few nodes a step, shared, and twice the text each step: 2**40 times s.
+    shared = s
+    for _ in range(40):
+        shared = shared * (shared + 1)
+    too_long = r'expression too long in "<SymPy {} of {} arguments>"; at least \d+ characters, ' \
+               r"at most 100000"
+    for F, message in [
+            (deep, re.escape('expression nested too deeply in "<SymPy exp of 1 argument>"; '
+                             "more than 150 levels")),
+            (wide, too_long.format("Add", 20000)),
+            (shared, too_long.format("Mul", 41))]:
+        start = time.monotonic()
+        with pytest.raises(ExpressionError, match=f"^{message}$"):
+            compile_expression(F)
+        assert time.monotonic() - start < 5  # generous: a refusal takes milliseconds
 
 
 def test_sympy_unused_parameter(sympy):

@@ -122,6 +122,20 @@ def test_bad_times_name_the_first_bad_index(t, message):
     assert str(caught.value) == message
 
 
+@pytest.mark.parametrize("t, params, message", [
+    ("1.0", {}, "t must be real numbers or arrays of them"),  # NumPy would read the number
+    ([0.5, None], {}, "t must be real numbers or arrays of them"),  # NumPy: NaN
+    (1.0, {"a": None}, "parameter 'a' is None; give a number or an array of numbers"),
+    (np.ma.masked_array([0.5, 1.0], mask=[False, True]), {},
+     "t is a masked array, whose mask would be ignored; pass its .compressed() values, or "
+     ".filled() with a value of your choice"),
+], ids=["string", "none-in-list", "none-parameter", "masked"])
+def test_inputs_numpy_would_misread_are_type_errors(t, params, message):
+    with pytest.raises(TypeError) as caught:
+        invlap.invert("1/(s+a)" if params else "1/s", t, **params)
+    assert str(caught.value) == message
+
+
 @pytest.mark.parametrize("options, message", [
     ({"digits": 0}, "digits must be an integer from 1 to 10000, not 0"),
     ({"digits": 15.0}, "digits must be an integer from 1 to 10000, not 15.0"),
@@ -131,6 +145,9 @@ def test_bad_times_name_the_first_bad_index(t, message):
     ({"method": "hyperbola"}, "method 'hyperbola' applies to callables; expressions have "
                               "'talbot' and 'euler' for complex s"),
     ({"workers": 0}, "workers must be None or an integer from 1 to 4096, not 0"),
+    # Past the engine's unsigned int, where it would wrap to another count.
+    ({"workers": 99999999999},
+     "workers must be None or an integer from 1 to 4096, not 99999999999"),
     ({"output": "str"}, "output must be one of float, mpmath, not 'str'"),
     ({"vectorized": True}, "precision and vectorized apply to callables only"),
 ])

@@ -107,6 +107,20 @@ def test_callable_exception_reaches_the_caller_unchanged():
     assert caught.value is boom
 
 
+@pytest.mark.parametrize("F, options, wanted", [
+    (lambda s: None, {"vectorized": True}, "NoneType, not real numbers"),  # NumPy: NaN
+    (lambda s: None, {"vectorized": True, "method": "talbot"}, "NoneType, not numbers"),
+    (lambda s: None, {}, "NoneType, not a real number"),
+    (lambda s: "0.5", {}, "str, not a real number"),  # float() would read it
+    (lambda s: "0.5", {"method": "talbot"}, "str, not a number"),  # and complex()
+    (lambda s: "0.5", {"precision": "multi"}, "str, not a real number"),  # and mpmath.mpf
+], ids=["vectorized", "vectorized-contour", "scalar", "text", "text-contour", "text-mpf"])
+def test_a_return_that_is_not_a_number_is_a_type_error_naming_F(F, options, wanted):
+    with pytest.raises(TypeError) as caught:
+        invlap.invert(F, TIMES, **options)
+    assert str(caught.value) == f"F (<lambda>) returned {wanted}"
+
+
 def test_t_zero_of_a_callable_is_the_initial_value():
     with pytest.warns(invlap.AccuracyWarning):  # doubles cannot settle s F(s) to 15 digits
         assert invlap.invert(lambda s: 2 / (s + 1), 0.0, digits=15) == pytest.approx(2.0, rel=1e-12)

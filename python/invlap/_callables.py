@@ -9,9 +9,12 @@ import math
 import numpy as np
 
 from invlap import _engine
+from invlap._callable_values import (
+    complex_sample, complex_samples, real_sample, real_samples, refuse_text)
 from invlap._double_contours import (
     EPS, EULER_M, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule, hyperbola, stehfest, talbot)
 from invlap._probe import probe
+from invlap._progress import paced
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -110,11 +113,11 @@ def _complex_sampler(F, points, rows, vectorized):
         chosen = rows[np.asarray(which)]
         if vectorized:
             keywords = _keywords(points, chosen, True)
-            return np.broadcast_to(np.asarray(F(z, **keywords), dtype=complex), z.shape)
+            return np.broadcast_to(complex_samples(F, F(z, **keywords)), z.shape)
         out = np.empty(z.shape, dtype=complex)
         for r in range(z.shape[0]):
             keywords = _keywords(points, [chosen[r]], False)
-            out[r] = [complex(F(complex(x), **keywords)) for x in z[r].tolist()]
+            out[r] = [complex_sample(F, F(complex(x), **keywords)) for x in z[r].tolist()]
         return out
     return sample
 
@@ -210,7 +213,7 @@ def _double_samples(F, s, parameters, names, vectorized):
     """F at every point of s (n, width) as a C-contiguous float64 array."""
     if vectorized:
         keywords = {name: parameters[:, j:j + 1] for j, name in enumerate(names)}
-        samples = np.asarray(F(s, **keywords), dtype=float)
+        samples = real_samples(F, F(s, **keywords))
         if samples.shape != s.shape:
             samples = np.broadcast_to(samples, s.shape)
         return np.ascontiguousarray(samples)
@@ -219,7 +222,7 @@ def _double_samples(F, s, parameters, names, vectorized):
         keywords = {name: float(parameters[i, j]) for j, name in enumerate(names)}
         row = samples[i]
         for k, point in enumerate(s[i].tolist()):
-            row[k] = float(F(point, **keywords))
+            row[k] = real_sample(F, F(point, **keywords))
     return samples
 
 
@@ -228,10 +231,9 @@ def _double_initial_value(F, points, i, vectorized, digits):
     s = [2.0 ** e for e in DOUBLE_LIMIT_EXPONENTS]
     if vectorized:
         arrays = {k: np.asarray([v]) for k, v in keywords.items()}
-        g = [float(x) * float(np.asarray(F(np.asarray([x]), **arrays), dtype=float).ravel()[0])
-             for x in s]
+        g = [x * float(real_samples(F, F(np.asarray([x]), **arrays)).ravel()[0]) for x in s]
     else:
-        g = [x * float(F(x, **keywords)) for x in s]
+        g = [x * real_sample(F, F(x, **keywords)) for x in s]
     return limit_of_scaled(g, digits)
 
 
@@ -262,6 +264,7 @@ def _invert_multi(F, points, options, progress):
     error = np.empty(points.count)
     carried = np.full(points.count, np.nan)
     texts = []
+    report = paced(progress)
     tolerance = 10.0 ** -options.digits
     for i in range(points.count):
         keywords = {name: float(points.parameters[i, j]) for j, name in enumerate(points.names)}
@@ -276,15 +279,15 @@ def _invert_multi(F, points, options, progress):
             _engine.require_value_samples_memory(m, bits)
             with mpmath.workprec(bits):
                 a = mpmath.ln2 / mpmath.mpf(t)
-                samples = [_exact_sample(F(k * a, **keywords)) for k in range(1, 2 * m + 1)]
+                samples = [_exact_sample(refuse_text(F, F(k * a, **keywords)))
+                           for k in range(1, 2 * m + 1)]
             v, e, text, log10 = _engine.invert_value_samples(t, samples, m, bits,
                                                              options.digits)
             if e <= tolerance * abs(v) or math.isnan(v):
                 break
         value[i], error[i], carried[i] = v, e, log10
         texts.append(text)
-        if progress is not None:
-            progress(i + 1)
+        report(i + 1)
     return value, error, texts, carried
 
 
@@ -305,5 +308,5 @@ def _multi_initial_value(F, keywords, bits, digits):
 
     with mpmath.workprec(bits):
         s = [mpmath.mpf(2) ** e for e in (bits // 2, bits, 2 * bits, 4 * bits)]
-        g = [x * mpmath.mpf(F(x, **keywords)) for x in s]
+        g = [x * mpmath.mpf(refuse_text(F, F(x, **keywords))) for x in s]
     return limit_of_scaled(g, digits)

@@ -27,9 +27,25 @@ class Points:
 
 
 def as_real_array(values, name):
-    """values as a float array, refused with TypeError naming them as `name`."""
+    """values as a float array, refused with TypeError naming them as `name`.
+
+    NumPy would read None as NaN and a string such as "1.0" as its number, and would
+    drop a masked array's mask: each is refused instead, since each result would
+    look like an answer to a question the caller did not ask.
+    """
+    if values is None:
+        raise TypeError(f"{name} is None; give a number or an array of numbers")
+    if isinstance(values, np.ma.MaskedArray):
+        raise TypeError(f"{name} is a masked array, whose mask would be ignored; pass "
+                        "its .compressed() values, or .filled() with a value of your choice")
     try:
-        array = np.asarray(values, dtype=float)
+        array = np.asarray(values)
+        if array.dtype.kind == "O" and any(x is None or isinstance(x, (str, bytes))
+                                           for x in array.flat):
+            raise TypeError
+        if array.dtype.kind not in "biufO":  # strings, complex numbers, dates
+            raise TypeError
+        array = array.astype(float, copy=False)
     except (TypeError, ValueError):
         raise TypeError(f"{name} must be real numbers or arrays of them") from None
     return array

@@ -6,6 +6,10 @@ import sys
 from invlap import _engine
 from invlap._integers import checked_integer
 
+# Threads are real ones, each with its own stack and caches: beyond the engine's
+# cap a count is a typo (or a wrapped integer), not a plan.
+MAX_WORKERS = _engine.MAX_WORKERS
+
 
 def resolve_workers(workers):
     """The thread count for `workers` (None: one per core this process may use, or one

@@ -3,21 +3,24 @@ and a plot; evaluate a Bessel function; run the demo.
 
 Exit status: 0 done; 2 a mistake in the command (bad expression, option, range,
 parameter or output path; also a refusal by the library); 130 interrupted with
-Ctrl-C; 1 an unexpected failure. Mistakes are reported as one line; `--debug` adds
-the traceback.
+Ctrl-C; 143 ended by SIGTERM; 1 an unexpected failure. Mistakes are reported as
+one line; `--debug` adds the traceback.
 """
 
 import argparse
-import contextlib
 import os
+import signal
 import sys
+import threading
 import traceback
 
 import mpmath
 
 import invlap
-from invlap.cli_arguments import CommandError, Curves, parse_param, parse_times
-from invlap.cli_output import PendingFile, table_lines, write_csv
+from invlap.cli_arguments import (
+    CommandError, Curves, check_workers, parse_param, parse_times)
+from invlap.cli_files import OutputFile, refuse_same_file
+from invlap.cli_output import table_lines, write_csv
 
 __all__ = ["main"]
 
@@ -52,8 +55,14 @@ one sign, else on linear axes. It leaves out values whose estimated error is
 as large as themselves: they have no correct digit.
 
 On a terminal, runs longer than a second show a progress bar on stderr; it
-needs tqdm (pip install 'invlap[cli]'). Ctrl-C stops the run (exit status 130)
-and leaves no partial file.
+needs tqdm (pip install 'invlap[cli]'). Ctrl-C stops the run (exit status 130),
+as SIGTERM does (143); neither leaves a partial file.
+
+The table is printed first; then --csv and --plot are written whole, each
+through a hidden temporary file renamed into place. An existing file is
+overwritten (keeping its permissions and hard links); a symlink is followed to
+the file it points to. Refused before any work: an empty name, a directory, a
+read-only file, and the same file for --csv and --plot.
 
 An expression that starts with '-' goes last, after '--':
   invlap invert --t 1 -- "-1/s"
@@ -94,7 +103,7 @@ def _parser():
     inv.add_argument("--method", metavar="M",
                      help="the inversion method (default: the library's choice)")
     inv.add_argument("--workers", type=int, metavar="N",
-                     help="threads to use (default: one per core)")
+                     help="threads to use, 1 to 1024 (default: one per core)")
     inv.add_argument("--csv", metavar="FILE", help="also write the values to a CSV file")
     inv.add_argument("--plot", metavar="FILE",
                      help="draw f(t) into FILE.png, .svg or .pdf (needs matplotlib)")
@@ -121,28 +130,54 @@ def _invert(args):
     times = parse_times(args.times)
     curves = Curves.from_params([parse_param(p) for p in args.param], times.size)
     options = {"digits": args.digits}
-    options.update({k: v for k, v in (("method", args.method), ("workers", args.workers))
+    options.update({k: v for k, v in (("method", args.method),
+                                      ("workers", check_workers(args.workers)))
                     if v is not None})
+    # Every path is checked before the work, which may take hours.
+    csv_file = None if args.csv is None else OutputFile("--csv", args.csv)
+    plot_file = None if args.plot is None else OutputFile("--plot", args.plot)
+    refuse_same_file(csv_file, plot_file)
     plot_format = None
-    if args.plot is not None:
+    if plot_file is not None:
         from invlap.cli_plot import check_plot_target
         plot_format = check_plot_target(args.plot)
-    with contextlib.ExitStack() as files:
-        csv_file = args.csv and files.enter_context(PendingFile("--csv", args.csv))
-        plot_file = args.plot and files.enter_context(PendingFile("--plot", args.plot))
-        from invlap.cli_run import run_inversions
-        series = run_inversions(args.expression, times, curves, options, args.derivative,
-                                warn=_warn)
-        if csv_file:
-            write_csv(csv_file.temporary, times, curves, series, args.digits)
-        if plot_file:
-            from invlap.cli_plot import plot
-            left_out = plot(plot_file.temporary, plot_format, args.expression, times, curves,
-                            series)
-            if left_out:
-                _warn(f"--plot: {left_out} values whose estimated error is as large as "
-                      "themselves are not drawn")
-    print("\n".join(table_lines(args.expression, times, curves, series, args.digits)))
+    from invlap.cli_run import run_inversions
+    series = run_inversions(args.expression, times, curves, options, args.derivative,
+                            warn=_warn)
+    _deliver(args, times, curves, series, csv_file, plot_file, plot_format)
+
+
+def _deliver(args, times, curves, series, csv_file, plot_file, plot_format):
+    """The table, then each file. Each on its own: a file that cannot be written (a
+    full disk, a reader of the table that stopped early) must not cost the others."""
+    failures, broken = [], None
+    try:
+        print("\n".join(table_lines(args.expression, times, curves, series, args.digits)))
+        sys.stdout.flush()
+    except BrokenPipeError as e:
+        broken = e
+    if csv_file is not None:
+        try:
+            csv_file.write(lambda path: write_csv(path, times, curves, series, args.digits))
+        except CommandError as e:
+            failures.append(e)
+    if plot_file is not None:
+        from invlap.cli_plot import plot
+        left_out = []
+        try:
+            plot_file.write(lambda path: left_out.append(
+                plot(path, plot_format, args.expression, times, curves, series)))
+        except CommandError as e:
+            failures.append(e)
+        if left_out and left_out[0]:
+            _warn(f"--plot: {left_out[0]} values whose estimated error is as large as "
+                  "themselves are not drawn")
+    if broken is not None:
+        failures.append(broken)  # last: its exit status is the one given
+    for failure in failures[:-1]:
+        _report(failure, False)
+    if failures:
+        raise failures[-1]
 
 
 # The Bessel functions of the command, by kind: correctly rounded doubles, or
@@ -183,8 +218,38 @@ def _describe(error):
     return f"{type(error).__name__}: {text}" if text else type(error).__name__
 
 
+class Terminated(BaseException):
+    """SIGTERM, raised where the command happens to be, so that the way out removes
+    any temporary file as Ctrl-C does. Not an Exception: nothing may take it for a
+    failure of the work and carry on."""
+
+
+def _terminate(number, frame):
+    raise Terminated
+
+
+def _report(error, debug):
+    if debug:
+        traceback.print_exception(error)
+    user = isinstance(error, USER_ERRORS)
+    where = "error" if user else "internal error"
+    hint = "" if user or debug else " (--debug shows the traceback)"
+    print(f"{PROG}: {where}: {_describe(error)}{hint}", file=sys.stderr)
+    return 2 if user else 1
+
+
 def main(argv=None):
     """Run the command with `argv` (default sys.argv[1:]); returns the exit status."""
+    if threading.current_thread() is not threading.main_thread():
+        return _main(argv)  # only the main thread may handle signals
+    previous = signal.signal(signal.SIGTERM, _terminate)
+    try:
+        return _main(argv)
+    finally:
+        signal.signal(signal.SIGTERM, previous)
+
+
+def _main(argv):
     debug = "--debug" in (sys.argv[1:] if argv is None else argv)
     try:
         args, unknown = _parser().parse_known_args(argv)
@@ -198,16 +263,13 @@ def main(argv=None):
             traceback.print_exc()
         print(f"{PROG}: interrupted", file=sys.stderr)
         return 130
+    except Terminated:
+        print(f"{PROG}: terminated", file=sys.stderr)
+        return 128 + signal.SIGTERM
     except BrokenPipeError:
         # The reader stopped early (| head): say nothing more, and keep the
         # interpreter's final flush from failing on the closed pipe too.
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return 141
     except Exception as error:  # the one place where every failure is reported
-        if debug:
-            traceback.print_exc()
-        user = isinstance(error, USER_ERRORS)
-        where = "error" if user else "internal error"
-        hint = "" if user or debug else " (--debug shows the traceback)"
-        print(f"{PROG}: {where}: {_describe(error)}{hint}", file=sys.stderr)
-        return 2 if user else 1
+        return _report(error, debug)

@@ -1,48 +1,10 @@
-"""What `invlap invert` writes: the aligned table, the CSV, and files that appear whole."""
+"""What `invlap invert` writes: the aligned table and the CSV."""
 
-import contextlib
 import csv
-import os
-import tempfile
 
 import mpmath
 
-from invlap.cli_arguments import CommandError
-
-__all__ = ["PendingFile", "table_lines", "write_csv"]
-
-
-class PendingFile:
-    """A file written under a temporary name beside its final one, renamed into place
-    only when complete: an interrupted run leaves neither a partial file nor the
-    temporary one. Made before the work starts, so a path that cannot be written is
-    refused before any time is spent."""
-
-    def __init__(self, option, path):
-        self.option, self.path = option, os.path.abspath(path)
-
-    def __enter__(self):
-        directory, name = os.path.split(self.path)
-        try:
-            fd, self.temporary = tempfile.mkstemp(dir=directory, prefix=f".{name}.",
-                                                  suffix=".part")
-        except OSError as e:
-            raise CommandError(f"{self.option} {self.path}: cannot write there "
-                               f"({e.strerror})") from None
-        os.close(fd)
-        return self
-
-    def __exit__(self, kind, value, traceback):
-        try:
-            if kind is None:
-                # mkstemp makes the file private; the result gets the usual mode.
-                mask = os.umask(0)
-                os.umask(mask)
-                os.chmod(self.temporary, 0o666 & ~mask)
-                os.replace(self.temporary, self.path)
-        finally:
-            with contextlib.suppress(FileNotFoundError):
-                os.unlink(self.temporary)
+__all__ = ["table_lines", "write_csv"]
 
 
 def _number(value, digits):
@@ -60,7 +22,7 @@ def table_lines(expression, times, curves, series, digits):
     lines = [f"F(s) = {expression}    (method {_methods(series)}, {digits} digits; "
              "error = estimated absolute error)"]
     head = f"{'t':>12}" + "".join(f"  {s.label:>{width}}  {'error':>8}" for s in series)
-    for c in range(len(curves.values)):
+    for c in range(curves.count):
         lines.append("")
         if curves.names:
             lines.append(curves.label(c))
@@ -78,7 +40,8 @@ def write_csv(path, times, curves, series, digits):
         writer = csv.writer(out)
         writer.writerow([*curves.names, "t"] + [x for s in series for x in
                                                 (s.label, f"{s.label} error")] + ["method"])
-        for c, parameters in enumerate(curves.values):
+        for c in range(curves.count):
+            parameters = curves.values(c)
             for j, t in enumerate(times):
                 method = " and ".join(dict.fromkeys(s.method_at(c, j) for s in series))
                 writer.writerow([*map(repr, parameters), repr(float(t))] + [

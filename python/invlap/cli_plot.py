@@ -76,7 +76,7 @@ def plot(path, extension, expression, times, curves, series):
     figure = Figure(figsize=SIZE_IN, dpi=DPI, layout="constrained")
     axes = figure.subplots()
     drawn = {}  # the quantities as drawn (f, -f, |f|), in order, for the axis label
-    for c in range(len(curves.values)):
+    for c in range(curves.count):
         colour = f"C{c % 10}"
         for s, v, style in zip(series, values, ("-", "--")):
             y = v[c][shown][order]

@@ -39,7 +39,7 @@ class Series:
 def run_inversions(expression, times, curves, options, derivative, warn):
     """[f] or [f, t df/dt], with a progress bar on a terminal; `warn(text)` reports
     each warning once, as one line."""
-    k, n = len(curves.values), times.size
+    k, n = curves.count, times.size
     params = curves.arrays()
     total = k * n * (2 if derivative else 1) + (k if derivative else 0)
     with _progress_bar(total) as progress, warnings.catch_warnings(record=True) as caught:

@@ -32,7 +32,7 @@ from invlap.expression_language import (
     CONSTANT_NAMES, FUNCTION_LIST, MAX_SOURCE_CHARS, RESERVED_NAMES, ExpressionError,
     expression_error)
 from invlap.expression_parser import Source
-from invlap.expression_sympy import sympy_printer, sympy_text
+from invlap.expression_sympy import check_sympy_size, describe_sympy, sympy_printer, sympy_text
 
 __all__ = ["CompiledExpression", "ExpressionError", "compile_expression"]
 
@@ -169,13 +169,16 @@ def _compile_sympy(F, params):
     sympy = sys.modules.get("sympy")
     if sympy is None or not isinstance(F, sympy.Expr):
         raise TypeError(f"F must be a string or a SymPy expression, not {type(F).__name__}")
-    shown = sympy_text(F)
-    _check_params(params, shown)
-    printer = sympy_printer()(params, shown)
+    check_sympy_size(F)
+    # str(F) recurses as the printer does: a depth within the check can still
+    # meet a call stack already deep where invert was called.
     try:
+        shown = sympy_text(F)  # str(F), with huge integers in hexadecimal
+        _check_params(params, shown)
+        printer = sympy_printer()(params, shown)
         text = printer.doprint(F)
     except RecursionError:
-        raise expression_error("expression nested too deeply", shown) from None
+        raise expression_error("expression nested too deeply", describe_sympy(F)) from None
     _check_all_used(params, printer.used, shown)
     return _compile_printed(text, shown, params)
 

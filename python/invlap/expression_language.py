@@ -9,6 +9,10 @@ RESERVED_NAMES = ("s",) + CONSTANT_NAMES + FUNCTIONS
 
 MAX_SOURCE_CHARS = 100_000
 MAX_INSTRUCTIONS = 100_000
+# SymPy's printer recurses a few frames per level of a tree, so it fails near
+# 250 levels at the interpreter's default limit; and deeper trees print past
+# the parser's 200 nested brackets. A SymPy expression is refused past this.
+MAX_SYMPY_DEPTH = 150
 MAX_BESSEL_ORDER = 10**6
 # powi's exponent travels as a C int.
 MAX_POWI_EXPONENT = 2**31 - 1
@@ -30,7 +34,8 @@ class ExpressionError(ValueError):
     ----------
     expression : str
         The source text. For SymPy input, ``str(F)``, or the printed form of F when the
-        fault was found in that form.
+        fault was found in that form, or a short description such as
+        ``<SymPy Add of 10000 arguments>`` when F is too large or too deep to print.
     position : int or None
         0-based character index of the offending text in ``expression``, or None when
         the fault has no single place.

@@ -7,9 +7,86 @@ import functools
 import unicodedata
 
 from invlap.expression_language import (
-    FUNCTION_LIST, FUNCTIONS, RESERVED_NAMES, expression_error, known_names, quoted)
+    FUNCTION_LIST, FUNCTIONS, MAX_SOURCE_CHARS, MAX_SYMPY_DEPTH, RESERVED_NAMES,
+    expression_error, known_names, quoted)
 
-__all__ = ["sympy_printer", "sympy_text"]
+
+
+def check_sympy_size(F):
+    """Refuses F, with ExpressionError, when it is nested deeper than the printer can
+    follow or would print to more text than the language takes; before any
+    printing, which for a sum of 10**4 terms takes minutes (SymPy orders the terms)
+    and recurses once per level.
+
+    One walk with its own stack visits each distinct node once: SymPy shares equal
+    subexpressions, so a tree of few nodes can print to a vast text, which the
+    walk adds up without printing it.
+    """
+    known = {}  # id(node) -> (depth, least characters); the nodes live in F
+    stack = [(F, False)]
+    while stack:
+        node, ready = stack.pop()
+        if id(node) in known:
+            continue
+        if not ready and node.args:
+            stack.append((node, True))
+            stack.extend((arg, False) for arg in node.args)
+            continue
+        depth = 1 + max((known[id(arg)][0] for arg in node.args), default=0)
+        chars = _least_chars(node) + sum(known[id(arg)][1] for arg in _printed_args(node))
+        if depth > MAX_SYMPY_DEPTH:
+            raise expression_error("expression nested too deeply", describe_sympy(F), details=(
+                f"more than {MAX_SYMPY_DEPTH} levels"))
+        if chars > MAX_SOURCE_CHARS:
+            raise expression_error("expression too long", describe_sympy(F), details=(
+                f"at least {chars} characters, at most {MAX_SOURCE_CHARS}"))
+        known[id(node)] = (depth, chars)
+
+
+def describe_sympy(F):
+    # What an error quotes in place of str(F), which is what cannot be afforded.
+    count = len(F.args)
+    return f"<SymPy {type(F).__name__} of {count} argument{'' if count == 1 else 's'}>"
+
+
+def _digits(n):
+    # A lower bound on the decimal digits of |n| >= 1 that never prints the
+    # integer (Python refuses to print one of more than 4300 digits).
+    return max(1, int((abs(n).bit_length() - 1) * 0.30102999566398))
+
+
+def _hidden_exponent(node):
+    # x**(1/2), x**(-1/2) and x**(-1) print as sqrt(x), 1/sqrt(x) and 1/x: no exponent.
+    exponent = node.exp
+    return exponent.is_Rational and (exponent.p, exponent.q) in ((1, 2), (-1, 2), (-1, 1))
+
+
+def _printed_args(node):
+    return node.args[:1] if node.is_Pow and _hidden_exponent(node) else node.args
+
+
+def _least_chars(node):
+    """The fewest characters StrPrinter spends on the node itself, besides its
+    arguments: a lower bound, so that nothing the language takes is refused."""
+    if node.is_Symbol:
+        return len(node.name)
+    if node.is_Integer:
+        return _digits(node.p) if abs(node.p) >= 2 else 0  # 1 and -1 vanish as factors
+    if node.is_Rational:
+        return _digits(node.q) + (_digits(node.p) if abs(node.p) >= 2 else 0)
+    if node.is_Add:
+        return 2 * (len(node.args) - 1)  # " +", or " -" where a term gives up its sign
+    if node.is_Mul:
+        return len(node.args) - 1  # "*" or "/"
+    if node.is_Pow:
+        if _hidden_exponent(node):
+            return 0 if node.exp.q == 1 else len("sqrt()")  # "1/" or "/" is the product's
+        return len("**")
+    if node.is_Function:
+        return len(type(node).__name__) + 2 * len(node.args)  # "f(", ")" and ", "
+    return 1
+
+__all__ = ["check_sympy_size", "describe_sympy", "sympy_printer", "sympy_text"]
 
 
 HEX_FROM_BITS = 4096

@@ -45,7 +45,9 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         :func:`invlap.compile_expression` for the language. A callable takes s (and
         the parameters as keywords) and returns F(s).
     t : array_like
-        Times, finite and >= 0, broadcast against every array in `params`. At t = 0
+        Times, finite and >= 0, broadcast against every array in `params`. Masked
+        arrays are refused (TypeError), as are None and strings: the mask would be
+        ignored, and None or "1.0" read as NaN or as a number. At t = 0
         the result is f(0+), the limit of s F(s) as s grows (the initial-value
         theorem): +-inf where s F(s) grows without bound, NaN where it does not settle.
         When t or a parameter is a ``dask.array.Array``, the result is one too: lazy,
@@ -105,10 +107,13 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         For callables returning doubles: F takes one NumPy array of points per call
         (the parameters as arrays that broadcast against it) and returns an array.
     progress : callable, optional
-        Called now and then, from the calling thread, with the number of points done.
-        Not for Dask input, whose progress Dask's own progress bars show.
+        Called from the calling thread with the number of points done, at most every
+        0.2 s counted from when its previous call returned; the work goes on in the
+        worker threads meanwhile, so a slow callable delays only itself. Not for Dask
+        input, whose progress Dask's own progress bars show.
     **params : array_like
-        Named parameters of F, broadcast together with `t`.
+        Named parameters of F, broadcast together with `t`; refused like `t` when
+        None, text or masked.
 
     Returns
     -------
@@ -124,6 +129,9 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     ValueError
         A time is negative, NaN or infinite; the inputs do not broadcast; an
         option is out of range.
+    TypeError
+        t or a parameter is None, text or a masked array; a callable F returned
+        something other than numbers (None, a string).
     MemoryError
         The work at these digits or M cannot fit in memory (before anything is
         allocated).

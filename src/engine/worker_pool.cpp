@@ -1,6 +1,8 @@
 #include "engine/worker_pool.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -74,12 +76,43 @@ public:
         return failure_;
     }
 
+    // A thread other than the caller is about to run, or has ended.
+    void thread_started() {
+        std::lock_guard lock(mutex_);
+        ++running_;
+    }
+    void thread_ended() {
+        {
+            std::lock_guard lock(mutex_);
+            --running_;
+        }
+        ended_.notify_all();
+    }
+
+    // The calling thread's part when it does not work: polls its interrupt
+    // source (which may end the call by throwing) until every other thread
+    // has ended.
+    void supervise() {
+        // The source paces itself by its own clock; this only bounds how late
+        // a poll can come, and how long the end of the job goes unnoticed.
+        constexpr auto wake = std::chrono::milliseconds(10);
+        std::unique_lock lock(mutex_);
+        while (running_ > 0) {
+            ended_.wait_for(lock, wake);
+            lock.unlock();
+            poll_interrupts();
+            lock.lock();
+        }
+    }
+
 private:
     std::size_t count_;
     JobControl& control_;
     std::size_t chunk_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
+    std::condition_variable ended_;
+    std::size_t running_ = 0;  // threads other than the caller, guarded by mutex_
     std::exception_ptr failure_;
 };
 
@@ -98,6 +131,7 @@ void worker_thread(Dispatcher& dispatcher, JobControl& control, const TaskFactor
     } catch (...) {
         dispatcher.fail(std::current_exception());
     }
+    dispatcher.thread_ended();
 }
 
 // Joins every started thread when it goes out of scope, also while an
@@ -141,14 +175,23 @@ void run_on_workers(std::size_t count, unsigned workers, JobControl& control,
     Dispatcher dispatcher(count, workers, control);
     {
         ThreadGroup others(control);
-        for (unsigned w = 1; w < workers; ++w) {
+        unsigned started = 0;
+        for (unsigned w = control.caller_works ? 1 : 0; w < workers; ++w) {
+            dispatcher.thread_started();
             if (!others.start([&] { worker_thread(dispatcher, control, factory); })) {
+                dispatcher.thread_ended();
                 break;
             }
+            ++started;
         }
-        free_thread_caches_at_exit();
-        std::unique_ptr<WorkerTask> task = factory();
-        dispatcher.work(*task);
+        if (control.caller_works || started == 0) {
+            // No thread to leave the work to: the caller does it, polling as it goes.
+            free_thread_caches_at_exit();
+            std::unique_ptr<WorkerTask> task = factory();
+            dispatcher.work(*task);
+        } else {
+            dispatcher.supervise();
+        }
     }
     if (std::exception_ptr failure = dispatcher.failure()) {
         std::rethrow_exception(failure);

@@ -10,6 +10,7 @@
 #include "engine_module/entry_points.hpp"
 #include "engine_module/module_state.hpp"
 #include "engine_module/program_object.hpp"
+#include "engine_module/supervisor.hpp"
 
 namespace {
 
@@ -68,7 +69,11 @@ int engine_exec(PyObject* module) {
         return -1;
     }
     module_state(module)->program_type = type;  // the state's reference
-    return PyModule_AddObjectRef(module, "Program", type);
+    if (PyModule_AddObjectRef(module, "Program", type) < 0) {
+        return -1;
+    }
+    return PyModule_Add(module, "progress_interval_s",
+                        PyFloat_FromDouble(static_cast<double>(Supervisor::progress_interval_ns) / 1e9));
 }
 
 int engine_traverse(PyObject* module, visitproc visit, void* arg) {

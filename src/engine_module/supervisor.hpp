@@ -15,8 +15,12 @@
 class Supervisor final : public InterruptSource {
 public:
     // progress: a callable taking the number of points done, or null (borrowed).
+    // A progress callable may take any time, so with one the calling thread
+    // leaves the work to the job's threads and only supervises.
     Supervisor(GilRelease& released, JobControl& control, PyObject* progress) noexcept
-        : released_(released), control_(control), progress_(progress) {}
+        : released_(released), control_(control), progress_(progress) {
+        control_.caller_works = progress_ == nullptr;
+    }
 
     // Cheap until the interval has passed: a coarse clock read, since it comes
     // once per sample of F. Then, with the lock held: a KeyboardInterrupt from
@@ -24,13 +28,20 @@ public:
     // job and ends the call with Interrupted.
     void poll() override;
 
+    // Progress is reported at most this often (Python reads it as
+    // progress_interval_s, to pace the reports it makes itself): a bar
+    // redrawn five times a second looks live, and a callable slower than
+    // this still gets the interval to itself after each call.
+    static constexpr std::uint64_t progress_interval_ns = 200'000'000;
+
 private:
     // Often enough that Ctrl-C is felt at once, rarely enough that taking
     // the lock costs nothing measurable.
-    static constexpr std::uint64_t interval_ns = 50'000'000;
+    static constexpr std::uint64_t signals_interval_ns = 50'000'000;
 
     GilRelease& released_;
     JobControl& control_;
     PyObject* progress_;
-    std::uint64_t next_ns_ = coarse_now_ns() + interval_ns;
+    std::uint64_t next_signals_ns_ = coarse_now_ns() + signals_interval_ns;
+    std::uint64_t next_progress_ns_ = coarse_now_ns() + progress_interval_ns;
 };
