@@ -227,8 +227,8 @@ def _printed_text(F, compiled):
         return F
     if isinstance(F, CompiledExpression):
         return compiled.source
-    from invlap.expression_sympy import sympy_printer
-    return sympy_printer()(compiled.params, str(F)).doprint(F)
+    from invlap.expression_sympy import sympy_printer, sympy_text
+    return sympy_printer()(compiled.params, sympy_text(F)).doprint(F)
 
 
 def _invert_expression(F, points, options, progress):
@@ -249,31 +249,48 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
     missed = beyond_tolerance(value, error, options.digits)
-    error = error + _returned_rounding(value, options)
+    if options.output == "mpmath":
+        value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
+                               options.digits)
+    rounding = _returned_rounding_log10(value, options)
+    logarithm = _log10_sum(error_log10(error, carried), rounding)
+    with np.errstate(over="ignore", under="ignore"):
+        error = error + 10.0 ** rounding
+    # Where the sum is an ordinary double, its own logarithm (the same bits as
+    # log10(error)); below the double range, the sum taken in logarithms.
+    with np.errstate(divide="ignore", invalid="ignore"):
+        logarithm = np.where(error >= np.finfo(float).tiny, np.log10(error), logarithm)
     if missed:
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
                       f"at {missed} of {points.count} points (full_output=True gives the "
                       "estimates)", AccuracyWarning, stacklevel=3)
-    if options.output == "mpmath":
-        value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
-                               options.digits)
     result = points.shaped(value)
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits, points.shaped(error_log10(error, carried)), shifts)
+                           options.digits, points.shaped(logarithm), shifts)
 
 
-def _returned_rounding(value, options):
-    """The rounding of each value into what `invert` returns: half a unit in the
-    last place of a float64, or half a unit of the last of the digits + 10 digits
-    an mpf is read from."""
-    magnitude = np.abs(value)
-    with np.errstate(invalid="ignore"):
-        if options.output == "mpmath":
-            return np.where(np.isfinite(magnitude), 0.5 * 10.0 ** -(options.digits + 9), 0.0) * \
-                np.where(np.isfinite(magnitude), magnitude, 0.0)
-        return np.where(np.isfinite(magnitude), 0.5 * np.spacing(magnitude), 0.0)
+def _returned_rounding_log10(value, options):
+    """log10 of the rounding of each value into what `invert` returns: half a unit
+    in the last place of a float64, or half a unit of the last of the digits + 10
+    digits an mpf is read from (-inf where the value is 0 or not finite)."""
+    if options.output == "mpmath":
+        import mpmath  # the values are mpf: their size may lie beyond the doubles'
+        return np.array([np.log10(0.5) - (options.digits + 9) + float(mpmath.log10(abs(v)))
+                         if mpmath.isfinite(v) and v != 0 else -np.inf for v in value])
+    magnitude = np.abs(np.asarray(value, dtype=float))
+    with np.errstate(divide="ignore", invalid="ignore"):
+        logarithm = np.log10(0.5 * np.spacing(magnitude))
+    return np.where(np.isfinite(magnitude) & (magnitude > 0), logarithm, -np.inf)
+
+
+def _log10_sum(a, b):
+    """log10(10^a + 10^b), elementwise, without leaving the logarithms."""
+    high = np.maximum(a, b)
+    low = np.minimum(a, b)
+    with np.errstate(invalid="ignore", over="ignore"):
+        return np.where(np.isinf(low), high, high + np.log10(1 + 10.0 ** (low - high)))
 
 
 def _method_report(points, methods):
