@@ -29,6 +29,21 @@ def test_doubles_are_correctly_rounded_on_random_arguments(kind):
     assert ours.tobytes() == expected.tobytes()
 
 
+# Arguments whose value lies so near a midpoint between two doubles that the first,
+# 64-bit ball cannot settle the rounding (found by a search over 2*10^5 random x):
+# the ball's radius must say so, or the nearest double of its midpoint is taken.
+HARD_TO_ROUND = [("i", 0, "0x1.37105d7ab63a7p-7"), ("i", 0, "0x1.913bcbcf39270p+5"),
+                 ("i", 1, "0x1.f0f3ef319737dp-2"), ("i", 1, "0x1.7cd187ec16c45p+1"),
+                 ("k", 0, "0x1.96c3ae2ce2dcfp+5"), ("k", 0, "0x1.51abcc9f15f35p+1"),
+                 ("k", 1, "0x1.044bdf2af9107p-5"), ("k", 1, "0x1.8e28895b4f2a0p+3")]
+
+
+@pytest.mark.parametrize("kind, n, x", HARD_TO_ROUND, ids=[f"{k}{n}({x})" for k, n, x in HARD_TO_ROUND])
+def test_hard_cases_are_correctly_rounded(kind, n, x):
+    x = float.fromhex(x)
+    assert FUNCTIONS[kind][0](n, x) == reference(kind, n, x)
+
+
 @pytest.mark.parametrize("kind, n, x", [("i", 0, 2.5), ("k", 1, 30.0), ("k", 3, 0.01)])
 def test_many_digits(kind, n, x):
     ours = FUNCTIONS[kind][0](n, x, digits=50, output="mpmath")
