@@ -21,13 +21,13 @@ constexpr int max_refinements = 10;
 // that no raise narrows: it would cap the sample's accuracy where F is
 // sensitive to s (I_1(R sqrt(s)) with R = 10^4 spends 20 bits), and
 // functions that Arb sums as series in ball arithmetic turn it into far
-// more: K_0(z) at |z| ~ 30 to 60 grows it by e^(2|z|), so that the
-// bounded-reservoir models got no digit at any precision. The midpoint lies
-// within that distance of the node, as the rules' own exact nodes do
-// (contour_point.cpp), which moves the quadrature far below P bits. The
-// first sample keeps the ball it is handed, whose radius is the division by
-// t's rounding at P bits: a node moved that far could cost F's sensitivity
-// times 2^-P, which the ball then still bounds.
+// more: K_0(z) at |z| ~ 30 to 60 grows it by e^(2|z|), and the
+// bounded-reservoir models would get no digit at any precision. The
+// midpoint lies within that distance of the node, as the rules' own exact
+// nodes do (contour_point.cpp), which moves the quadrature far below P
+// bits. The first sample keeps the ball it is handed, whose radius is the
+// division by t's rounding at P bits: a node moved that far could cost F's
+// sensitivity times 2^-P, which the ball then still bounds.
 void make_exact(acb_ptr s) {
     mag_zero(arb_radref(acb_realref(s)));
     mag_zero(arb_radref(acb_imagref(s)));
