@@ -202,7 +202,11 @@ def test_progress_bar_on_a_terminal():
     (["i", "0", "1"], lambda: repr(float(mpmath.besseli(0, 1)))),
     (["k", "1", "2.5", "--digits", "40"],
      lambda: mpmath.nstr(mpmath.besselk(1, 2.5), 40, strip_zeros=False)),
-], ids=["double", "40-digits"])
+    # Beyond the doubles: the double overflows to inf, the digits keep the exponent.
+    (["i", "0", "714"], lambda: "inf"),
+    (["k", "0", "800", "--digits", "20"],
+     lambda: mpmath.nstr(mpmath.besselk(0, 800), 20, strip_zeros=False)),
+], ids=["double", "40-digits", "overflow", "underflow-digits"])
 def test_bessel_prints_the_value(args, reference):
     with mpmath.workdps(60):  # 20 digits beyond the 40 printed: rounding is settled
         assert run_ok("bessel", *args) == reference() + "\n"

@@ -56,6 +56,22 @@ private:
     arf_t value_;
 };
 
+// One Arb magnitude (an upper bound, as a ball's radius is) with exactly one
+// owner. Its exponent is unbounded like a ball's, which is why a bound on an
+// error is made in these rather than in doubles.
+class MagValue {
+public:
+    MagValue() noexcept { mag_init(value_); }
+    ~MagValue() { mag_clear(value_); }
+    MagValue(const MagValue&) = delete;
+    MagValue& operator=(const MagValue&) = delete;
+
+    mag_ptr get() noexcept { return value_; }
+
+private:
+    mag_t value_;
+};
+
 // One FLINT integer.
 class ExactInteger {
 public:

@@ -15,6 +15,24 @@ slong precision_cap(Bits bits) { return 8 * static_cast<slong>(bits) + 512; }
 constexpr double trusted_ambiguity = 0.5;
 constexpr int max_refinements = 10;
 
+// s = its own midpoint, exactly, for a sample at a raised precision. The
+// node is then made again from its parameter, whose ball (from the rule's
+// nodes, made at P + 16 bits) keeps a radius of about 2^-(P + 16) relative
+// that no raise narrows: it would cap the sample's accuracy where F is
+// sensitive to s (I_1(R sqrt(s)) with R = 10^4 spends 20 bits), and
+// functions that Arb sums as series in ball arithmetic turn it into far
+// more: K_0(z) at |z| ~ 30 to 60 grows it by e^(2|z|), and the
+// bounded-reservoir models would get no digit at any precision. The
+// midpoint lies within that distance of the node, as the rules' own exact
+// nodes do (contour_point.cpp), which moves the quadrature far below P
+// bits. The first sample keeps the ball it is handed, whose radius is the
+// division by t's rounding at P bits: a node moved that far could cost F's
+// sensitivity times 2^-P, which the ball then still bounds.
+void make_exact(acb_ptr s) {
+    mag_zero(arb_radref(acb_realref(s)));
+    mag_zero(arb_radref(acb_imagref(s)));
+}
+
 }  // namespace
 
 ContourSampler::ContourSampler(const Program& program, Bits bits)
@@ -45,6 +63,7 @@ acb_srcptr ContourSampler::evaluate(const Contour& contour, arb_srcptr p, acb_sr
         // The node again at the raised precision: the one handed in was made
         // at the working precision only.
         contour.point(point_.get(), p, prec);
+        make_exact(point_.get());
         value = evaluator_.evaluate(point_.get(), parameters_, prec, tracker_, ambiguity);
         accuracy = acb_rel_accuracy_bits(value);
     }

@@ -20,8 +20,6 @@
 
 #include <arb_hypgeom.h>
 
-#include <cmath>
-#include <limits>
 #include <optional>
 
 #include "bessel/bessel_full_precision.hpp"
@@ -56,22 +54,29 @@ const BesselPair& pair_at(BesselKind kind, const WorkingValue& x, slong prec) {
 // out = value (1 +- (2^(1-P) + sensitivity |x - argument| / |x|)): the
 // function's own error at `argument` (x's midpoint rounded to P bits, exact
 // for a double at P >= 53) and the distance from there to any point of x.
+// The radius is made in Arb's magnitudes, whose exponents are unbounded like
+// the value's: I_0(714) and K_1(1e-320) lie beyond the doubles, K_0(800)
+// and 2^(1-P) at P > 1074 below them, and a radius made from a double would
+// be infinite (a ball that bounds nothing) or zero (a ball that claims an
+// exact value).
 void set_ball(arb_ptr out, const WorkingValue& value, arb_srcptr x, const WorkingValue& argument,
               double sensitivity, slong prec) {
     ArbValue distance;
     set_exact_ball(distance.get(), argument);
     arb_sub(distance.get(), x, distance.get(), prec);
-    mag_t reach;
-    mag_init(reach);
-    arb_get_mag(reach, distance.get());
-    const double x_lower = arf_get_d(arb_midref(x), ARF_RND_NEAR) - mag_get_d(arb_radref(x));
-    const double argument_error =
-        x_lower > 0 ? mag_get_d(reach) / x_lower : std::numeric_limits<double>::infinity();
-    mag_clear(reach);
-    const double bound =
-        std::ldexp(1.0, 1 - static_cast<int>(prec)) + sensitivity * argument_error;
+    MagValue bound, factor;
+    arb_get_mag(bound.get(), distance.get());
+    if (!mag_is_zero(bound.get())) {
+        // |x| >= its lower bound > 0: served_argument() asked for a positive ball.
+        arb_get_mag_lower(factor.get(), x);
+        mag_div(bound.get(), bound.get(), factor.get());
+        mag_set_d(factor.get(), sensitivity);
+        mag_mul(bound.get(), bound.get(), factor.get());
+    }
+    mag_add_ui_2exp_si(bound.get(), bound.get(), 1, 1 - prec);
     arf_set_mpfr(arb_midref(out), value.get());
-    mag_set_d(arb_radref(out), std::fabs(to_double(value)) * bound * (1 + 1e-10));
+    arf_get_mag(arb_radref(out), arb_midref(out));
+    mag_mul(arb_radref(out), arb_radref(out), bound.get());
 }
 
 bool served_argument(arb_srcptr x) {
