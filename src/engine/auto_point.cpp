@@ -90,7 +90,10 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
             best.error = std::numeric_limits<double>::infinity();
         }
     }
-    if (!have || !met(best)) {
+    // Where the scan could not place F's singularities, a value that met the
+    // tolerance is confirmed by Talbot's contour, an independent method: two
+    // that claim the tolerance and disagree are caught below.
+    if (!have || !met(best) || !validity_.vouched(parameters)) {
         consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
     }
     if (!met(best)) {

@@ -63,7 +63,7 @@ bool meets_real_ray_above(acb_srcptr x, slong bound) {
 //   |I_m(z)| <= I_0(|Re z|),  |J_m(z)| <= cosh(Im z),
 // with K_n' = -(K_(n-1) + K_(n+1))/2 and the like for I and J. False where
 // no such bound holds (K left of the imaginary axis; Y, never bounded here).
-bool bessel_over_box(Op op, std::int64_t n, acb_ptr out, acb_srcptr x) {
+bool bessel_over_box(Op op, std::int64_t n, acb_ptr out, acb_srcptr x, bool& unevaluable) {
     if (op == Op::bessely) {
         return false;
     }
@@ -95,6 +95,10 @@ bool bessel_over_box(Op op, std::int64_t n, acb_ptr out, acb_srcptr x) {
         arb_cosh(bound.get(), edge.get(), box_prec);
         acb_hypgeom_bessel_j(out, order.get(), middle.get(), box_prec);
     }
+    if (!acb_is_finite(out)) {
+        unevaluable = true;  // the middle itself, not the box, defeated the evaluation
+        return false;
+    }
     // The box's radius times the bound: how far F may move from the middle.
     ArbValue spread;
     acb_get_rad_ubound_arf(arb_midref(spread.get()), x, box_prec);
@@ -105,6 +109,19 @@ bool bessel_over_box(Op op, std::int64_t n, acb_ptr out, acb_srcptr x) {
     arb_add_error(acb_realref(out), spread.get());
     arb_add_error(acb_imagref(out), spread.get());
     return acb_is_finite(out);
+}
+
+// Whether the enclosure of a sum x + y (or x - y) is wide against its terms:
+// more than a thousandth of their size, where a genuine zero's box at the
+// finest cells holds its terms to a millionth.
+bool loose_sum(acb_srcptr sum, acb_srcptr x, acb_srcptr y) {
+    ArfValue width, size, part;
+    acb_get_rad_ubound_arf(width.get(), sum, box_prec);
+    acb_get_abs_ubound_arf(size.get(), x, box_prec);
+    acb_get_abs_ubound_arf(part.get(), y, box_prec);
+    arf_add(size.get(), size.get(), part.get(), box_prec, ARF_RND_UP);
+    arf_mul_2exp_si(size.get(), size.get(), -10);
+    return arf_cmp(width.get(), size.get()) > 0;
 }
 
 // Whether a one-operand function is proven analytic at every point of x:
@@ -300,6 +317,13 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
         } else if (op == Op::add || op == Op::sub) {
             if (want) {
                 (op == Op::add ? acb_add : acb_sub)(out, x, y, box_prec);
+                if (need_nonzero_[i] && acb_contains_zero(out) &&
+                    loose_sum(out, x, y)) {
+                    // A sum whose enclosure holds 0 only by its width against
+                    // its terms (Bessel products of R sqrt(s) with a large R)
+                    // says nothing of a zero: this box places nothing.
+                    unevaluable_ = true;
+                }
             }
         } else if (op == Op::powi) {
             if (instruction.b < 0 && !nonzero_[a]) {
@@ -318,7 +342,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
                 return false;
             }
             nonzero = op == Op::besselk && arb_is_positive(acb_realref(x));
-            if (want && !bessel_over_box(op, instruction.b, out, x)) {
+            if (want && !bessel_over_box(op, instruction.b, out, x, unevaluable_)) {
                 return false;
             }
         } else {
@@ -342,6 +366,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
 }
 
 bool BoxEvaluator::analytic(acb_srcptr box, const double* parameters) {
+    unevaluable_ = false;
     unsigned crossings = 0;
     if (!run(box, parameters, 0, crossings)) {
         return false;

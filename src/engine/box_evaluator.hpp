@@ -28,6 +28,11 @@ public:
     // three principal cuts) is proven analytic on the box.
     bool analytic(acb_srcptr box, const double* parameters);
 
+    // Whether the last analytic() failed because a function's value at the
+    // box's middle could not be computed (a Bessel function far out of Arb's
+    // reach at this precision), which says nothing of F's singularities.
+    bool unevaluable() const noexcept { return unevaluable_; }
+
 private:
     // One pass with the branch sides chosen by the bits of `sides`; counts
     // the cuts it met in `crossings`. False where a singularity cannot be
@@ -46,4 +51,5 @@ private:
     std::vector<char> need_value_;
     std::vector<char> need_nonzero_;
     std::vector<char> nonzero_;
+    bool unevaluable_ = false;
 };

@@ -78,12 +78,30 @@ std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
         request.digits);
 }
 
+// The window the singularity scans serve: the job's smallest and largest
+// positive times (1 for both when there is none).
+ScanWindow job_window(const PointInputs& inputs, std::uint32_t digits) {
+    double smallest = 0.0;
+    double largest = 0.0;
+    for (std::size_t i = 0; i < inputs.count; ++i) {
+        const double t = inputs.t[i];
+        if (t > 0.0) {
+            smallest = smallest == 0.0 ? t : std::min(smallest, t);
+            largest = std::max(largest, t);
+        }
+    }
+    if (largest == 0.0) {
+        smallest = largest = 1.0;
+    }
+    return scan_window(smallest, largest, digits);
+}
+
 class InvertTask final : public WorkerTask {
 public:
     InvertTask(const InvertRequest& request, const std::deque<GwrLevelTables>& levels,
-               const PointInputs& inputs, const PointOutputs& outputs)
+               const PointInputs& inputs, const PointOutputs& outputs, const ScanWindow& window)
         : request_(request), inputs_(inputs), outputs_(outputs),
-          validity_(request.program, request.digits),
+          validity_(request.program, request.digits, window),
           solver_(make_solver(request, levels, validity_)),
           first_bits_(levels.front().level().bits) {}
 
@@ -136,7 +154,8 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     for (const GwrLevel& level : plan) {
         levels.emplace_back(level);
     }
+    const ScanWindow window = job_window(inputs, request.digits);
     run_on_workers(inputs.count, workers, control, [&] {
-        return std::make_unique<InvertTask>(request, levels, inputs, outputs);
+        return std::make_unique<InvertTask>(request, levels, inputs, outputs, window);
     });
 }

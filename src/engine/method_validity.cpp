@@ -29,8 +29,9 @@ constexpr double most_line_nodes = 4096.0;
 
 }  // namespace
 
-MethodValidity::MethodValidity(const Program& program, std::uint32_t digits)
-    : program_(program), digits_(digits) {}
+MethodValidity::MethodValidity(const Program& program, std::uint32_t digits,
+                               const ScanWindow& window)
+    : program_(program), digits_(digits), window_(window) {}
 
 SharedScan& MethodValidity::scan(const double* parameters) {
     const std::size_t count = program_.parameter_count();
@@ -44,8 +45,12 @@ SharedScan& MethodValidity::scan(const double* parameters) {
         recent_.pop_back();
     }
     recent_.push_front(Recent{std::vector<double>(parameters, parameters + count),
-                              shared_scan(program_, parameters)});
+                              shared_scan(program_, parameters, window_)});
     return *recent_.front().scan;
+}
+
+bool MethodValidity::vouched(const double* parameters) {
+    return scan(parameters).scan.sigma_found();
 }
 
 double MethodValidity::relevant_width(double t) const {
@@ -53,14 +58,15 @@ double MethodValidity::relevant_width(double t) const {
 }
 
 bool MethodValidity::real_axis_allows(double t, const double* parameters) {
-    return scan(parameters).scan.sigma() < real_axis_clearance * std::log(2.0) / t;
+    const SingularityScan& found = scan(parameters).scan;
+    return !found.sigma_found() || found.sigma() < real_axis_clearance * std::log(2.0) / t;
 }
 
 bool MethodValidity::real_axis_resolves(double t, const double* parameters) {
     SharedScan& shared = scan(parameters);
     const std::lock_guard<std::mutex> held(shared.lock);
     SingularityScan& found = shared.scan;
-    if (!std::isfinite(found.sigma())) {
+    if (!found.sigma_found() || !std::isfinite(found.sigma())) {
         return true;
     }
     const double left = found.sigma() - relevant_width(t);
@@ -77,6 +83,9 @@ std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* pa
     const std::lock_guard<std::mutex> held(shared.lock);
     SingularityScan& found = shared.scan;
     const double sigma = found.sigma();
+    if (!found.sigma_found()) {
+        return LinePlan{0.0, 0};  // F unknown: the line at its usual place
+    }
     if (!std::isfinite(sigma)) {
         // Nothing singular in the window: the line at the usual place.
         return sigma < 0 ? std::optional(LinePlan{0.0, 0}) : std::nullopt;
@@ -95,8 +104,8 @@ std::optional<double> MethodValidity::talbot_shift(double t, std::uint64_t m,
     const std::lock_guard<std::mutex> held(shared.lock);
     SingularityScan& found = shared.scan;
     const double sigma = found.sigma();
-    if (std::isinf(sigma) && sigma > 0) {
-        return std::nullopt;
+    if (!found.sigma_found()) {
+        return 0.0;  // F unknown: the contour at its usual place
     }
     const double shift = std::isfinite(sigma) ? std::max(sigma, 0.0) : 0.0;
     const double left = (std::isfinite(sigma) ? sigma : 0.0) - relevant_width(t);

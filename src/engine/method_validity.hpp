@@ -23,7 +23,14 @@ struct LinePlan {
 
 class MethodValidity {
 public:
-    MethodValidity(const Program& program, std::uint32_t digits);
+    MethodValidity(const Program& program, std::uint32_t digits, const ScanWindow& window);
+
+    // Whether the scan could place F's singularities at all. Where it could
+    // not (enclosures too wide to prove anything within its budget), every
+    // method is placed and judged as if F were unknown: GWR allowed, the
+    // contours at their usual place, and the automatic choice confirms its
+    // value with a second method instead.
+    bool vouched(const double* parameters);
 
     // GWR and Stehfest sample F at s = k ln2/t, k >= 1: valid where every
     // singularity lies to the left of the first sample.
@@ -50,6 +57,7 @@ private:
 
     const Program& program_;
     std::uint32_t digits_;
+    ScanWindow window_;
     // The scans this worker used last, most recent first, so that a point
     // finds its scan without the registry's lock.
     struct Recent {

@@ -14,6 +14,7 @@ constexpr std::size_t kept_scans = 64;
 struct Entry {
     std::uint64_t program;
     std::vector<double> parameters;
+    ScanWindow window;
     std::shared_ptr<SharedScan> scan;
 };
 
@@ -25,12 +26,13 @@ std::list<Entry>& registry() {
 
 }  // namespace
 
-std::shared_ptr<SharedScan> shared_scan(const Program& program, const double* parameters) {
+std::shared_ptr<SharedScan> shared_scan(const Program& program, const double* parameters,
+                                        const ScanWindow& window) {
     const std::size_t count = program.parameter_count();
     const std::lock_guard<std::mutex> held(registry_lock);
     std::list<Entry>& entries = registry();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it->program == program.identity() &&
+        if (it->program == program.identity() && it->window == window &&
             std::equal(it->parameters.begin(), it->parameters.end(), parameters)) {
             entries.splice(entries.begin(), entries, it);
             return entries.front().scan;
@@ -38,9 +40,9 @@ std::shared_ptr<SharedScan> shared_scan(const Program& program, const double* pa
     }
     // Made under the lock: another thread asking for the same scan waits for
     // it rather than making it twice.
-    auto scan = std::make_shared<SharedScan>(program, parameters, count);
+    auto scan = std::make_shared<SharedScan>(program, parameters, count, window);
     entries.push_front(Entry{program.identity(), std::vector<double>(parameters, parameters + count),
-                             scan});
+                             window, scan});
     if (entries.size() > kept_scans) {
         entries.pop_back();
     }

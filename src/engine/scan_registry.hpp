@@ -13,11 +13,13 @@
 // A scan with the lock its examination left of sigma takes (sigma itself is
 // fixed once the scan is made, and read without it).
 struct SharedScan {
-    SharedScan(const Program& program, const double* parameters, std::size_t count)
-        : scan(program, parameters, count) {}
+    SharedScan(const Program& program, const double* parameters, std::size_t count,
+               const ScanWindow& window)
+        : scan(program, parameters, count, window) {}
     std::mutex lock;
     SingularityScan scan;
 };
 
 // The scan of this program at these parameters, made on first use. Any thread.
-std::shared_ptr<SharedScan> shared_scan(const Program& program, const double* parameters);
+std::shared_ptr<SharedScan> shared_scan(const Program& program, const double* parameters,
+                                        const ScanWindow& window);

@@ -24,28 +24,47 @@ constexpr std::uint64_t height_budget = 4000;
 // would otherwise cost a cell per millionth of its length.
 constexpr double sigma_resolution = 0x1p-20;
 constexpr double sigma_target_fraction = 0.25;
+// The part of the window (beyond this fraction of its reach) where a cell that
+// stays unproven at the finest size places nothing (see find_sigma).
+constexpr double unplaced_fraction = 1.0 / 64;
 
 // Cells to the left of sigma are split this many times at most: enough to
 // tell how high singularities reach, which needs no more than a quarter of
 // the ring's size.
 constexpr unsigned height_splits = 2;
 
-// The window, and the time up to which sigma is resolved for the real-axis
-// methods (their first sample lies at ln2/t).
-constexpr double origin_cell = 0x1p-40;
-constexpr double window_reach = 0x1p40;
-constexpr double latest_resolved_time = 1e6;
+// The window reaches this many times beyond the highest point any contour
+// node of the job can reach (about 2 pi M / t, with M up to 4 times 1.7
+// digits for the Bromwich line).
+constexpr double window_margin = 16.0;
+
+double power_of_two_at_least(double x) { return std::ldexp(1.0, std::ilogb(x) + 1); }
+
+}  // namespace
+
+ScanWindow scan_window(double smallest, double largest, std::uint32_t digits) {
+    const double nodes = 4.0 * 1.7 * std::max<double>(digits, 15);
+    return ScanWindow{power_of_two_at_least(window_margin * 2.0 * M_PI * nodes / smallest),
+                      power_of_two_at_least(largest)};
+}
+
+namespace {
 
 }  // namespace
 
 SingularityScan::SingularityScan(const Program& program, const double* parameters,
-                                 std::size_t parameter_count)
+                                 std::size_t parameter_count, const ScanWindow& window)
     : evaluator_(program), parameters_(parameters, parameters + parameter_count),
-      origin_cell_(origin_cell),
-      sigma_target_(sigma_target_fraction * std::log(2.0) / latest_resolved_time),
-      evaluations_left_(sigma_budget) {
+      // The central cell's right edge stays below a twentieth of the first
+      // real-axis sample ln2/t of the latest time, and never above 2^-30: a
+      // singularity at the origin (1/s, sqrt(s)) then never stands in the way
+      // of the real-axis methods.
+      origin_cell_(std::ldexp(1.0, std::ilogb(std::min(0x1p-30, 0.05 * std::log(2.0) /
+                                                                     window.latest_time)))),
+      sigma_target_(sigma_target_fraction * std::log(2.0) / window.latest_time),
+      evaluations_left_(sigma_budget), reach_(window.reach) {
     pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
-    for (double a = origin_cell_; a < window_reach; a *= 2) {
+    for (double a = origin_cell_; a < window.reach; a *= 2) {
         // The ring between half-widths a and 2a, upper half: six cells of side a.
         pending_.push(Cell{a, 2 * a, 0.0, a, 0});
         pending_.push(Cell{a, 2 * a, a, 2 * a, 0});
@@ -89,7 +108,11 @@ void SingularityScan::split(const Cell& cell) {
 void SingularityScan::find_sigma() {
     while (!pending_.empty()) {
         if (evaluations_left_ == 0) {
-            sigma_ = pending_.top().x1;  // nothing left of the budget proves the rest
+            // Nothing left of the budget proves the rest: sigma is bounded by
+            // what is left, which places nothing where that lies in the
+            // window's outer part (as for a cell unproven there, below).
+            sigma_ = pending_.top().x1;
+            sigma_found_ = sigma_ < unplaced_fraction * reach_;
             return;
         }
         const Cell cell = pending_.top();
@@ -110,6 +133,14 @@ void SingularityScan::find_sigma() {
             continue;
         }
         sigma_ = cell.x1;
+        // A cell that failed because a function could not be evaluated there
+        // at all (not because an enclosure met a pole or a cut) places nothing;
+        // nor does one in the window's outer part, where the finest cells are
+        // too coarse for enclosures of functions of R sqrt(s) at large R: a
+        // singularity of real part beyond the contours' first nodes there is
+        // far less likely than an enclosure too wide to prove anything. The
+        // automatic choice then confirms its value with a second method.
+        sigma_found_ = !evaluator_.unevaluable() && size < unplaced_fraction * reach_;
         unproven_.push_back(cell);
         return;
     }

@@ -13,13 +13,17 @@
 // Cells to its left are examined only when a contour method needs them,
 // and only as far left as its time makes them matter.
 //
-// The window is fixed, from 2^-40 to 2^40 around the origin, so that one scan
-// serves every call of the same F and parameters (scan_registry.hpp keeps
-// them): it reaches past every contour node of times from about 1e-8 on, and
-// resolves sigma as far as the real-axis methods need it for times up to
-// about 1e6 (beyond, a singularity at the origin may keep them out). What lies
-// beyond the window is not examined: singularities out there are taken to be
-// absent.
+// The window reaches from the origin past every contour node the job's
+// earliest time can need, and sigma is resolved as far as its latest time
+// needs, both rounded to powers of two so that one scan serves every call of
+// the same F and parameters over similar times (scan_registry.hpp keeps
+// them). It cannot reach further at no cost: where F's enclosures need cells
+// finer than a fixed fraction of their distance from the origin (a Bessel
+// function of R sqrt(s) with a large R), far-out cells would stay unproven.
+// What lies beyond the window is not examined: singularities out there are
+// taken to be absent.
+
+
 
 #include <cstddef>
 #include <cstdint>
@@ -29,13 +33,27 @@
 
 #include "engine/box_evaluator.hpp"
 
+// The reach of the window and the latest time it resolves sigma for.
+struct ScanWindow {
+    double reach;
+    double latest_time;
+    bool operator==(const ScanWindow&) const = default;
+};
+
+// The window for a job of times in [smallest, largest] at `digits`.
+ScanWindow scan_window(double smallest, double largest, std::uint32_t digits);
+
 class SingularityScan {
 public:
     SingularityScan(const Program& program, const double* parameters,
-                    std::size_t parameter_count);
+                    std::size_t parameter_count, const ScanWindow& window);
 
     // Every singularity has real part below sigma() (-inf: none in the window).
     double sigma() const noexcept { return sigma_; }
+    // Whether sigma was found, or only bounded where the budget ran out: F whose
+    // enclosures stay too wide to prove anything (a difference of large Bessel
+    // products, as in a bounded reservoir) may have its true sigma far left.
+    bool sigma_found() const noexcept { return sigma_found_; }
 
     // How high (|Im s|) the unproven cells reach among those whose real part
     // is at least `left`; +inf where the scan could not finish that far.
@@ -68,5 +86,7 @@ private:
     double origin_cell_;   // the half-width of the central cell
     double sigma_target_;  // sigma below this serves every time the scan resolves
     double sigma_ = -std::numeric_limits<double>::infinity();
+    bool sigma_found_ = true;
     std::uint64_t evaluations_left_;
+    double reach_;
 };
