@@ -187,3 +187,12 @@ def test_no_silent_point_for_vectorized_double_callables():
         wrong = np.abs(result.value - exact) > result.error
         silent += [(F, t) for t, bad in zip(times, met & wrong) if bad]
     assert silent == []
+
+
+# Functions flat at t = 0 and tiny against their scale: GWR's second level
+# improves on the first by orders of magnitude, so its further levels finish
+# the work on real samples, where the contours would cost several times more.
+@pytest.mark.parametrize("F, t", [("exp(-sqrt(s))/s", 0.01), ("besselk(0, sqrt(s))/s", 0.01),
+                                  ("exp(-sqrt(s))", 0.01)])
+def test_auto_keeps_gwr_where_more_terms_converge(F, t):
+    assert invlap.invert(F, t, full_output=True).method == "gwr"
