@@ -91,6 +91,26 @@ def leaks(call, per=200):
     return all(b >= 1 for b, _ in deltas) or all(m >= 1024 for _, m in deltas)
 
 
+def command_on_a_terminal(arguments, **popen):
+    """The invlap command started with its stderr on a fresh pseudo-terminal, and
+    the terminal's reading end, once the progress bar shows (or two minutes pass)."""
+    import os
+    import pty
+    import select
+    import time
+
+    master, slave = pty.openpty()
+    child = subprocess.Popen([sys.executable, "-m", "invlap", *arguments],
+                             stdout=subprocess.DEVNULL, stderr=slave, **popen)
+    os.close(slave)
+    seen = b""
+    end = time.monotonic() + 120
+    while b"/400 [" not in seen and time.monotonic() < end:
+        if select.select([master], [], [], 0.5)[0]:
+            seen += os.read(master, 4096)
+    return child, master, seen
+
+
 def run_python(code, timeout=120):
     """Runs code in a fresh interpreter (for process-wide state); returns the result."""
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,

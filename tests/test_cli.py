@@ -6,14 +6,11 @@ import csv
 import itertools
 import os
 import pathlib
-import pty
 import resource
-import select
 import signal
 import struct
 import subprocess
 import sys
-import time
 import warnings
 
 import mpmath
@@ -21,6 +18,7 @@ import numpy as np
 import pytest
 
 import invlap
+from support import command_on_a_terminal
 
 LINE_SOURCE = "besselk(0, r*sqrt(s))/s"
 # Minutes of work at 40 digits (about a second a point here): long enough to interrupt.
@@ -180,16 +178,8 @@ def test_accuracy_warning_is_one_line():
 
 def test_progress_bar_on_a_terminal():
     # A terminal of no size (0 x 0), as CI's and `script`'s are: the bar must show anyway.
-    master, slave = pty.openpty()
-    child = subprocess.Popen([sys.executable, "-m", "invlap", *LONG_RUN],
-                             stdout=subprocess.DEVNULL, stderr=slave)
-    os.close(slave)
-    seen = b""
+    child, master, seen = command_on_a_terminal(LONG_RUN)
     try:
-        end = time.monotonic() + 120
-        while b"/400 [" not in seen and time.monotonic() < end:
-            if select.select([master], [], [], 0.5)[0]:
-                seen += os.read(master, 4096)
         child.send_signal(signal.SIGINT)
         assert child.wait(timeout=60) == 130
     finally:

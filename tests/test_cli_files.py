@@ -3,16 +3,15 @@ how an existing file, a symlink and a hard link are written, and what a failing 
 signal leaves behind."""
 
 import os
-import pty
 import select
 import signal
 import subprocess
 import sys
-import time
 
 import pytest
 
 from invlap import cli
+from support import command_on_a_terminal
 
 # Minutes of work at 40 digits: a refusal that waited for it would overrun REFUSAL_S.
 LONG_RUN = ["invert", "besselk(0, 7*sqrt(s))/s", "--t", "1e-2..1e4:400", "--digits", "40"]
@@ -136,17 +135,9 @@ def test_a_signal_during_the_work_leaves_the_old_files_and_nothing_else(tmp_path
     for name, text in old.items():
         (tmp_path / name).write_text(text)
     # stderr on a terminal, so that the bar shows the work has begun.
-    master, slave = pty.openpty()
-    child = subprocess.Popen([sys.executable, "-m", "invlap", *LONG_RUN, "--csv", "old.csv",
-                              "--plot", "old.png"], cwd=tmp_path, stdout=subprocess.DEVNULL,
-                             stderr=slave)
-    os.close(slave)
-    seen = b""
+    child, master, seen = command_on_a_terminal(
+        [*LONG_RUN, "--csv", "old.csv", "--plot", "old.png"], cwd=tmp_path)
     try:
-        end = time.monotonic() + 120
-        while b"/400 [" not in seen and time.monotonic() < end:
-            if select.select([master], [], [], 0.5)[0]:
-                seen += os.read(master, 4096)
         # Until the results are ready, no file of the run exists, not even a temporary one.
         assert sorted(p.name for p in tmp_path.iterdir()) == sorted(old)
         child.send_signal(kind)

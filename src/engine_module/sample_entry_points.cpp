@@ -119,6 +119,25 @@ Result<bool> set_sample(WorkingValue& v, PyObject* item) {
     return true;
 }
 
+// m Gaver terms and the working bits of a GWR over given samples, each
+// checked whole against its range.
+struct TermsAndBits {
+    std::uint64_t m;
+    Bits bits;
+};
+
+Result<TermsAndBits> terms_and_bits(PyObject* m_obj, PyObject* bits_obj) {
+    Result<std::uint64_t> m = integer_argument(m_obj, "m", 1, max_terms());
+    if (!m) {
+        return std::unexpected(std::move(m.error()));
+    }
+    Result<std::uint64_t> bits = integer_argument(bits_obj, "bits", 2, max_precision_bits);
+    if (!bits) {
+        return std::unexpected(std::move(bits.error()));
+    }
+    return TermsAndBits{*m, static_cast<Bits>(*bits)};
+}
+
 Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
     static const char* keywords[] = {"t", "samples", "m", "bits", "digits", nullptr};
     double t = 0;
@@ -131,13 +150,9 @@ Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
                                      &bits_obj, &digits_obj)) {
         return std::unexpected(fetch_error());
     }
-    Result<std::uint64_t> m = integer_argument(m_obj, "m", 1, max_terms());
-    if (!m) {
-        return std::unexpected(std::move(m.error()));
-    }
-    Result<std::uint64_t> bits = integer_argument(bits_obj, "bits", 2, max_precision_bits);
-    if (!bits) {
-        return std::unexpected(std::move(bits.error()));
+    Result<TermsAndBits> sizes = terms_and_bits(m_obj, bits_obj);
+    if (!sizes) {
+        return std::unexpected(std::move(sizes.error()));
     }
     Result<std::uint64_t> digits = integer_argument(digits_obj, "digits", 1, max_digits);
     if (!digits) {
@@ -147,16 +162,16 @@ Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
     if (!items) {
         return std::unexpected(fetch_error());
     }
-    if (static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(items.get())) != 2 * *m) {
+    if (static_cast<std::uint64_t>(PySequence_Fast_GET_SIZE(items.get())) != 2 * sizes->m) {
         return std::unexpected(value_error("there must be 2 m samples"));
     }
     // Checked again here, now that the samples are known: the caller's check
     // before sampling may have been skipped.
-    require_value_samples_memory(*m, static_cast<Bits>(*bits));
+    require_value_samples_memory(sizes->m, sizes->bits);
     ValueVector samples;
-    samples.reserve(2 * *m);
-    for (std::size_t k = 0; k < 2 * *m; ++k) {
-        samples.emplace_back(static_cast<Bits>(*bits));
+    samples.reserve(2 * sizes->m);
+    for (std::size_t k = 0; k < 2 * sizes->m; ++k) {
+        samples.emplace_back(sizes->bits);
         Result<bool> set = set_sample(samples.back(), PySequence_Fast_GET_ITEM(items.get(), static_cast<Py_ssize_t>(k)));
         if (!set) {
             return std::unexpected(std::move(set.error()));
@@ -164,7 +179,7 @@ Result<OwnedRef> invert_value_samples_body(PyObject* args, PyObject* kwargs) {
     }
     std::string text;
     const PointResult result =
-        invert_value_samples(t, samples, *m, static_cast<Bits>(*bits), &text,
+        invert_value_samples(t, samples, sizes->m, sizes->bits, &text,
                              text_digits_for(static_cast<std::uint32_t>(*digits)));
     // (value, error, text, log10 of the error where the double cannot hold it or NaN)
     OwnedRef out = OwnedRef::steal(Py_BuildValue("(dds#d)", result.value, result.error, text.data(),
@@ -184,15 +199,11 @@ Result<OwnedRef> require_value_samples_memory_body(PyObject* args, PyObject* kwa
                                      const_cast<char**>(keywords), &m_obj, &bits_obj)) {
         return std::unexpected(fetch_error());
     }
-    Result<std::uint64_t> m = integer_argument(m_obj, "m", 1, max_terms());
-    if (!m) {
-        return std::unexpected(std::move(m.error()));
+    Result<TermsAndBits> sizes = terms_and_bits(m_obj, bits_obj);
+    if (!sizes) {
+        return std::unexpected(std::move(sizes.error()));
     }
-    Result<std::uint64_t> bits = integer_argument(bits_obj, "bits", 2, max_precision_bits);
-    if (!bits) {
-        return std::unexpected(std::move(bits.error()));
-    }
-    require_value_samples_memory(*m, static_cast<Bits>(*bits));
+    require_value_samples_memory(sizes->m, sizes->bits);
     return OwnedRef::borrow(Py_None);
 }
 
