@@ -2,7 +2,9 @@
 // cost of real samples only, and then nothing else runs: the automatic choice
 // costs what GWR costs there. GWR runs only where every singularity of F lies
 // left of its first sample ln2/t (MethodValidity); growth faster than that
-// would make its value meaningless whatever its estimate says.
+// would make its value meaningless whatever its estimate says. Nor does it
+// run where a singularity off the real axis makes f oscillate by t: its
+// estimate is less sure there (real_axis_guard.hpp), Talbot's is not.
 //
 // Where GWR does not meet the tolerance, the cause is either a function GWR
 // resolves with more terms (flat at t = 0, tiny against its scale) or one it
@@ -74,7 +76,10 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     };
     std::string candidate_text;
     std::string* wanted = text ? &candidate_text : nullptr;
-    if (validity_.real_axis_allows(t, parameters)) {
+    // Where f oscillates, real samples cannot see it, and GWR's estimate is
+    // no longer sure (real_axis_guard.hpp): the contours serve.
+    if (validity_.real_axis_allows(t, parameters) &&
+        validity_.oscillation(t, parameters) != Oscillation::present) {
         consider(gwr_.solve_levels(0, 1, t, parameters, wanted, text_digits), candidate_text);
         const std::size_t levels = gwr_.level_count();
         if (!met(best) && levels > 1) {

@@ -39,10 +39,12 @@ public:
     bool real_axis_allows(double t, const double* parameters);
 
     // Whether a singularity that matters at time t may lie off the real axis
-    // (present), none does (none), or the scan did not get far enough left to
-    // tell (unknown). Where one does, f oscillates, which real samples cannot
-    // see: a real-axis estimate that misses the tolerance may miss it by any
-    // amount, and one that meets it is less sure than on a smooth f.
+    // high enough to turn f by more than a thousandth of a radian by t
+    // (present), none does (none), or the scan cannot tell (unknown: it did
+    // not get far enough left, or unproven cells hug the real axis). Where one
+    // does, f oscillates, which real samples cannot see: a real-axis estimate
+    // that misses the tolerance may miss it by any amount, and one that meets
+    // it is less sure than on a smooth f.
     Oscillation oscillation(double t, const double* parameters);
 
     // The Bromwich line for time t; nothing where the singularities that

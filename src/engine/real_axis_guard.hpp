@@ -19,10 +19,10 @@
 // oscillates) or may matter: one that misses the tolerance says nothing of by
 // how much, and becomes infinite. One that meets it where they do matter is
 // still less sure than on a smooth f, since the spread of the Gaver sequence
-// can pass near a node of an oscillating error: on sin t, J0(t), sin(t)/t and
-// (1 - cos t)/t, GWR's and Stehfest's spreads undercut their true errors by
-// up to 9 times at 12 and 15 digits. Ten times it covers them, far inside
-// the tolerance it met.
+// can pass near a node of an oscillating error (on (1 - cos t)/t at t = 12
+// and 12 digits, GWR's undercut its true error by 12 %). Ten times it keeps
+// every point of sin t, e^(-t/5) sin t, J0(t), sin(t)/t and (1 - cos t)/t
+// covered at 12 and 15 digits. (auto does not take real-axis methods there.)
 inline double real_axis_estimate(double error, bool met, Oscillation oscillation) {
     constexpr double oscillation_safety = 10.0;
     if (oscillation == Oscillation::none) {
