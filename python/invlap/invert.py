@@ -153,8 +153,10 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts, methods, carried = invert_callable(F, points, options, precision,
-                                                                vectorized, progress)
+        value, error, texts, methods, carried, evaluations = invert_callable(
+            F, points, options, precision, vectorized, progress)
+        return _finish(points, value, error, texts, methods, options, full_output, carried,
+                       evaluations=evaluations)
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
@@ -244,7 +246,8 @@ def _invert_expression(F, points, options, progress):
     return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
-def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=()):
+def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=(),
+            evaluations=None):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
@@ -268,7 +271,7 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits, points.shaped(logarithm), shifts)
+                           options.digits, points.shaped(logarithm), shifts, evaluations)
 
 
 def _returned_rounding_log10(value, options):
