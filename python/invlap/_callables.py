@@ -32,6 +32,9 @@ SHIFT_MARGIN = 1.25
 # found, and stop at this many nodes (10^(M/3) magnifies the doubles' rounding).
 LINE_REACH = 3.0
 MOST_LINE_NODES = 60
+# A wide window's point whose rounding alone is this many times the tolerance is
+# not done again by decades (see _hyperbola_group).
+HOPELESS = 100.0
 
 
 def invert_callable(F, points, options, precision, vectorized, progress):
@@ -257,15 +260,21 @@ def _hyperbola_group(sample, t, which, height, digits):
     Where they found none, nothing the probes can see stands where a contour of
     any width could pass it by, and the line's check cannot change the answer:
     one wide window first (or as few as cover the times), and windows of a decade
-    for the points it cannot meet, each keeping the better estimated value."""
+    for the points it cannot meet for want of nodes, each keeping the better
+    estimated value. Where the doubles' rounding alone stands far above the
+    tolerance, f is tiny against F's scale there: a decade's nodes magnify the
+    rounding about as much, and would only add values of F."""
     if (height > 0).any():
         return hyperbola(sample, t, which)
     ratio = wide_ratio(t)
-    value, error, line, line_error = hyperbola(sample, t, which, checked=False, ratio=ratio)
+    rounding = np.empty(t.size)
+    value, error, line, line_error = hyperbola(sample, t, which, checked=False, ratio=ratio,
+                                               rounding=rounding)
     if ratio == HYPERBOLA_WINDOW:
         return value, error, line, line_error
+    tolerance = 10.0 ** -digits * np.abs(value)
     with np.errstate(invalid="ignore"):
-        missed = np.flatnonzero(~(error <= 10.0 ** -digits * np.abs(value)))
+        missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
     if missed.size:
         again, again_error, _, _ = hyperbola(sample, t[missed], which[missed], checked=False)
         better = again_error < error[missed]
