@@ -93,7 +93,7 @@ def _expected_values(method, points, rows, options):
     t = points.t[rows]
     if method in ("gwr", "stehfest"):
         return rows.size * 2 * (options.M or (max(DOUBLE_TERMS) if method == "gwr" else 8))
-    groups = np.unique(points.parameters[rows], axis=0).shape[0]
+    groups = int(parameter_groups(points.parameters[rows])[1].max()) + 1
     probes = groups * PROBES_PER_RAY * len(RAY_ANGLES)
     if method == "hyperbola":
         ratio = wide_ratio(t)
@@ -208,14 +208,21 @@ def _placement(sample, points, rows, t):
     """(shift, height) per point from probes of F, once per set of parameters: the
     shift puts every singularity found left of the imaginary axis; the height is
     how far up the imaginary direction the singularities found reach."""
-    _, first, group = np.unique(points.parameters[rows], axis=0, return_index=True,
-                                return_inverse=True)
+    first, group = parameter_groups(points.parameters[rows])
     sigma, height = probe(lambda z, which: sample(z, first[np.asarray(which)]), first,
                           float(t.min()), float(t.max()))
-    group = group.ravel()
     # A margin past the singularity: the rules converge slowly close to it.
     shift = np.where(sigma > 0, sigma * SHIFT_MARGIN, 0.0)[group]
     return shift, height[group]
+
+
+def parameter_groups(parameters):
+    """(first row of each distinct parameter set, group of each row). Without
+    parameters every row is one group: no sort for the common small call."""
+    if parameters.shape[1] == 0:
+        return np.zeros(1, dtype=np.intp), np.zeros(parameters.shape[0], dtype=np.intp)
+    _, first, group = np.unique(parameters, axis=0, return_index=True, return_inverse=True)
+    return first, group.ravel()
 
 
 def _beyond_reach(sample, t, which, height, v, e, names):
@@ -242,8 +249,7 @@ def _hyperbola_by_parameters(sample, points, rows, height, digits):
     F's parameters: one group of windows per distinct parameter set."""
     t = points.t[rows]
     out = [np.empty(t.size) for _ in range(4)]
-    _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
-    group = group.ravel()
+    _, group = parameter_groups(points.parameters[rows])
     for g in range(group.max() + 1):
         members = np.flatnonzero(group == g)
         parts = _hyperbola_group(sample, t[members], members, height[members], digits)
