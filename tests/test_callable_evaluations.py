@@ -1,6 +1,7 @@
 """The calls of a callable F: counted as F sees them, shared by the times of a
 window, spread over workers without changing a bit, and reported as progress."""
 
+import contextvars
 import threading
 import time
 import warnings
@@ -105,3 +106,29 @@ def test_progress_counts_the_values_of_F_against_a_total_given_up_front():
     # factor two of what the work took; none falls below what was done.
     assert result.evaluations.values / 2 <= reports[0][1] <= 2 * result.evaluations.values
     assert all(total >= d for d, total in reports)
+
+
+SETTING = contextvars.ContextVar("setting", default="unset")
+
+
+@pytest.mark.parametrize("workers", [None, 2])
+def test_F_runs_on_the_calling_thread_unless_workers_are_given(workers):
+    # A solver reusing one workspace is unsafe on two threads at once: only an
+    # explicit count spreads the calls, each in the caller's context.
+    seen = set()
+
+    def F(s):
+        seen.add((threading.get_ident(), SETTING.get()))
+        return s ** -0.5
+
+    token = SETTING.set("caller's")
+    try:
+        invlap.invert(F, np.geomspace(0.1, 10, 20), workers=workers)
+    finally:
+        SETTING.reset(token)
+    threads = {thread for thread, _ in seen}
+    assert {setting for _, setting in seen} == {"caller's"}
+    if workers is None:
+        assert threads == {threading.get_ident()}
+    else:
+        assert len(threads - {threading.get_ident()}) == 2

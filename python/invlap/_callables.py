@@ -37,9 +37,9 @@ MOST_LINE_NODES = 60
 HOPELESS = 100.0
 
 
-def invert_callable(F, points, options, precision, vectorized, progress):
+def invert_callable(F, points, options, precision, vectorized, progress, workers=1):
     """(values, errors, texts or None, method names per point, carried log10 or
-    None, Evaluations) of a callable F."""
+    None, Evaluations) of a callable F, called from `workers` threads."""
     if precision == "multi":
         if vectorized:
             raise ValueError("vectorized applies to precision='double' only")
@@ -51,7 +51,7 @@ def invert_callable(F, points, options, precision, vectorized, progress):
         value, error, texts, carried = _invert_multi(calls, points, options, progress)
         return value, error, texts, _names(points, "gwr"), carried, calls.summary()
     check_double_size(options.method, options.M)
-    calls = Evaluator(F, vectorized, options.workers, progress)
+    calls = Evaluator(F, vectorized, workers, progress)
     try:
         value, error, methods = _invert_doubles(calls, points, options)
     finally:

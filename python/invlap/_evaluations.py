@@ -7,6 +7,7 @@ against the rest, is what they need to see, and what the progress bar counts.
 """
 
 import concurrent.futures
+import contextvars
 import inspect
 import threading
 import time
@@ -102,7 +103,11 @@ class Evaluator:
                 flat[k] = convert(self.F, self.F(values[k], **keywords[k // width]))
                 done[p] += 1
 
-        futures = [self._pool.submit(piece, p) for p in range(self.workers)]
+        # Each piece in its own copy of the caller's context: F sees the
+        # caller's NumPy errstate, decimal context and the like, as it would
+        # on the calling thread (a context is entered by one thread at a time).
+        futures = [self._pool.submit(contextvars.copy_context().run, piece, p)
+                   for p in range(self.workers)]
         try:
             pending = set(futures)
             while pending:

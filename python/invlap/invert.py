@@ -97,8 +97,11 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         Threads to spread the points over; default one per core, but one in the blocks
         of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
         are the parallelism. At most 4096. Results are the same bits whatever the
-        number. For a plain callable F (not `vectorized`) returning doubles, the
-        values of s F is asked for are spread over the threads instead. That helps
+        number. For a plain callable F (not `vectorized`) returning doubles, a
+        `workers` given spreads the values of s F is asked for over the threads,
+        each in a copy of the caller's context (NumPy's errstate holds); by
+        default F is called from the calling thread only, as an F that is not
+        thread-safe (a solver reusing one workspace) needs. That helps
         where F releases the interpreter lock while it works, as NumPy on large
         arrays, SciPy's sparse solvers and compiled code do: a finite-difference
         solve per s then runs on every core. A pure-Python F holds the lock
@@ -170,8 +173,11 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
+        # F is called from threads only when asked: a solver that reuses its own
+        # workspace would give wrong values if two threads shared it.
+        calling_threads = 1 if workers is None else options.workers
         value, error, texts, methods, carried, evaluations = invert_callable(
-            F, points, options, precision, vectorized, progress)
+            F, points, options, precision, vectorized, progress, calling_threads)
         return _finish(points, value, error, texts, methods, options, full_output, carried,
                        evaluations=evaluations)
     else:
