@@ -72,7 +72,7 @@ class InversionResult:
         For a callable F: how many calls of F and values of s the inversion
         took, and the time spent in F against the whole call (see
         :class:`invlap.Evaluations`). None for expressions, which are
-        evaluated natively.
+        evaluated natively, and for Dask input.
     """
 
     value: object
