@@ -16,7 +16,7 @@ from invlap._native import besseli_rust, besselk_rust, gwr_rust
 from invlap.bessel import besseli, besselk
 from invlap.expression import ExpressionError, compile_expression
 from invlap.invert import invert
-from invlap.result import AccuracyWarning, InversionResult
+from invlap.result import AccuracyWarning, Evaluations, InversionResult
 
 __all__ = ["gwr_rust", "besseli_rust", "besselk_rust", "ExpressionError", "compile_expression",
-           "invert", "AccuracyWarning", "InversionResult", "besseli", "besselk"]
+           "invert", "AccuracyWarning", "Evaluations", "InversionResult", "besseli", "besselk"]

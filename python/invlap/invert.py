@@ -65,15 +65,20 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         and poles off the real axis. ``"euler"``: the Bromwich line with Euler
         summation (Abate-Whitt), also complex. ``"stehfest"``: Gaver-Stehfest, the
         classic of well-test practice, real samples. ``"hyperbola"`` (callables
-        only): one hyperbolic contour per window [t0, 10 t0] of times, so that a
-        vectorized F is called once per window. ``"auto"`` (default): for
+        only): one hyperbolic contour per window of times, each value of F shared
+        by every time of its window: windows [t0, 10 t0], or, where the probes find
+        no singularity off the real axis, one window up to [t0, 10^6 t0] and decades
+        for the times it cannot meet. ``"auto"`` (default): for
         expressions, delays and periodic factors first taken out by the shift
         theorem (``InversionResult.shifts``); then GWR where every singularity of F
         lies left of its first sample ln2/t, Talbot where its contour provably
         encloses the singularities that matter, the Bromwich line placed right of
         them, keeping the candidate of least relative error; for callables, a
         contour method if F accepts complex s (found out by calling F once with
-        s = 1+1j), placed by probes of F for its singularities, else GWR. A method
+        s = 1+1j), placed by probes of F for its singularities, else GWR; the
+        contour is the hyperbola, whose nodes serve a whole window of times, so
+        that F is asked for few values of s (about 800 for 1000 times over six
+        decades, most of them the probes'). A method
         that cannot be vouched for at a point gives an infinite estimate there.
     M : int, optional
         The method's size: Gaver terms (GWR, and half the terms of Stehfest) or
@@ -91,7 +96,16 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         Threads to spread the points over; default one per core, but one in the blocks
         of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
         are the parallelism. At most 4096. Results are the same bits whatever the
-        number.
+        number. For a plain callable F (not `vectorized`) returning doubles, a
+        `workers` given spreads the values of s F is asked for over the threads,
+        each in a copy of the caller's context (NumPy's errstate holds); by
+        default F is called from the calling thread only, as an F that is not
+        thread-safe (a solver reusing one workspace) needs. That helps
+        where F releases the interpreter lock while it works, as NumPy on large
+        arrays, SciPy's sparse solvers and compiled code do: a finite-difference
+        solve per s then runs on every core. A pure-Python F holds the lock
+        throughout, so its calls take turns and one worker is as fast. A
+        vectorized F gets each array of s whole, in one call.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values, their estimated
         absolute errors, the method used (per point where it varies) and the
@@ -108,7 +122,11 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     progress : callable, optional
         Called from the calling thread with the number of points done, at most every
         0.2 s counted from when its previous call returned; the work goes on in the
-        worker threads meanwhile, so a slow callable delays only itself. Not for Dask
+        worker threads meanwhile, so a slow callable delays only itself. For a
+        callable F returning doubles it counts the values of s F has given, the
+        cost that matters for an expensive F; a `progress` that takes two
+        arguments then also gets the estimated total, ``progress(done, total)``,
+        made before F is first called (it grows where the work does). Not for Dask
         input, whose progress Dask's own progress bars show.
     **params : array_like
         Named parameters of F, broadcast together with `t`; refused like `t` when
@@ -119,7 +137,9 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     numpy.ndarray or float or InversionResult
         f(t) as float64 in the broadcast shape (a float when every input is a
         scalar); mpmath values with ``output="mpmath"``; a Dask array (or a result
-        of two) for Dask input.
+        of two) for Dask input. For a callable F, ``InversionResult.evaluations``
+        says how many calls of F and values of s the inversion took, and how much
+        of the time went to F.
 
     Raises
     ------
@@ -152,8 +172,13 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts, methods, carried = invert_callable(F, points, options, precision,
-                                                                vectorized, progress)
+        # F is called from threads only when asked: a solver that reuses its own
+        # workspace would give wrong values if two threads shared it.
+        calling_threads = 1 if workers is None else options.workers
+        value, error, texts, methods, carried, evaluations = invert_callable(
+            F, points, options, precision, vectorized, progress, calling_threads)
+        return _finish(points, value, error, texts, methods, options, full_output, carried,
+                       evaluations=evaluations)
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
@@ -244,7 +269,8 @@ def _invert_expression(F, points, options, progress):
     return value, error, texts, METHOD_NAMES[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
-def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=()):
+def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=(),
+            evaluations=None):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
@@ -268,7 +294,7 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits, points.shaped(logarithm), shifts)
+                           options.digits, points.shaped(logarithm), shifts, evaluations)
 
 
 def _returned_rounding_log10(value, options):

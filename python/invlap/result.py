@@ -4,7 +4,7 @@ import dataclasses
 
 import numpy as np
 
-__all__ = ["AccuracyWarning", "InversionResult"]
+__all__ = ["AccuracyWarning", "Evaluations", "InversionResult"]
 
 
 class AccuracyWarning(UserWarning):
@@ -13,6 +13,31 @@ class AccuracyWarning(UserWarning):
     The message says at how many; ``invert(..., full_output=True)`` gives every
     point's estimate.
     """
+
+
+@dataclasses.dataclass(frozen=True)
+class Evaluations:
+    """What the calls of a callable F cost.
+
+    Attributes
+    ----------
+    calls : int
+        How many times F was called (one per s for a plain callable; one per
+        array of s for a vectorized one).
+    values : int
+        How many values of s F was asked for.
+    seconds_in_F : float
+        Wall-clock time spent waiting for F (with several workers, the time
+        from handing out a batch of s to having all its values back).
+    seconds : float
+        Wall-clock time of the whole call of ``invert``; the difference is
+        invlap's own work.
+    """
+
+    calls: int
+    values: int
+    seconds_in_F: float
+    seconds: float
 
 
 @dataclasses.dataclass(frozen=True)
@@ -43,6 +68,11 @@ class InversionResult:
         The delays a_k taken out of F by the shift theorem, F(s) = sum_k
         exp(-a_k s) G_k(s) (periodic factors expanded into such sums for the
         times asked): each G_k was inverted at t - a_k. Empty when none were.
+    evaluations : Evaluations or None
+        For a callable F: how many calls of F and values of s the inversion
+        took, and the time spent in F against the whole call (see
+        :class:`invlap.Evaluations`). None for expressions, which are
+        evaluated natively, and for Dask input.
     """
 
     value: object
@@ -51,9 +81,12 @@ class InversionResult:
     digits: int
     error_log10: object = None
     shifts: tuple = ()
+    evaluations: object = None
 
     def __repr__(self):
         shifts = f", shifts={self.shifts!r}" if self.shifts else ""
+        if self.evaluations is not None:
+            shifts += f", evaluations={self.evaluations!r}"
         return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
                 f"method={self.method!r}, digits={self.digits}, "
                 f"error_log10={self.error_log10!r}{shifts})")
