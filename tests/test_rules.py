@@ -64,6 +64,17 @@ def test_the_registry_names_the_methods_results_report():
     assert invlap.invert("1/(s+1)", 0.0, full_output=True).method == "initial value"
 
 
+def test_every_method_callables_may_name_has_its_double_twin():
+    from invlap._callables import DOUBLE_TWINS
+    from invlap._rules import CALLABLE_METHODS
+
+    assert set(CALLABLE_METHODS) - {"auto"} == set(DOUBLE_TWINS)
+    for name in DOUBLE_TWINS:
+        r = invlap.invert(lambda s: 1 / (s + 1), 1.0, method=name, full_output=True, digits=8)
+        assert r.method == name
+        assert r.value == pytest.approx(math.exp(-1.0), rel=1e-8)
+
+
 def test_the_language_has_the_engines_functions():
     with pytest.raises(invlap.ExpressionError, match="not a function"):
         invlap.compile_expression("lgamma(s)")

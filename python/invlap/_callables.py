@@ -166,20 +166,30 @@ def _complex_sampler(calls, points, rows):
 
 def _invert_double(calls, points, rows, method, options):
     """(values, errors, method names) at the points `rows` (all t > 0)."""
+    return DOUBLE_TWINS[method](calls, points, rows, method, options)
+
+
+def _real_axis_doubles(calls, points, rows, method, options):
+    """GWR and Stehfest on F's doubles at k ln2 / t."""
     t = points.t[rows]
     names = np.full(rows.size, method, dtype=object)
-    if method in ("gwr", "stehfest"):
-        terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
-        width = 2 * max(terms)
-        s = np.arange(1, width + 1) * (LN2 / t)[:, None]
-        samples = _double_samples(calls, s, points.parameters[rows], points.names)
-        if method == "stehfest":
-            return (*stehfest(samples, t, terms[0]), names)
-        v = np.empty(t.size)
-        e = np.empty(t.size)
-        _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
-                                      workers=options.workers, progress=None)
-        return v, e, names
+    terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
+    width = 2 * max(terms)
+    s = np.arange(1, width + 1) * (LN2 / t)[:, None]
+    samples = _double_samples(calls, s, points.parameters[rows], points.names)
+    if method == "stehfest":
+        return (*stehfest(samples, t, terms[0]), names)
+    v = np.empty(t.size)
+    e = np.empty(t.size)
+    _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
+                                  workers=options.workers, progress=None)
+    return v, e, names
+
+
+def _contour_doubles(calls, points, rows, method, options):
+    """Talbot, Euler and the hyperbola on F's complex doubles, placed by the probes."""
+    t = points.t[rows]
+    names = np.full(rows.size, method, dtype=object)
     plain = _complex_sampler(calls, points, rows)
     shift, height = _placement(plain, points, rows, t)
     # F(s + shift): its singularities lie left of the imaginary axis, f of it is
@@ -203,6 +213,13 @@ def _invert_double(calls, points, rows, method, options):
     v, e = _beyond_reach(sample, t, which, height, v, e, names)
     growth = np.exp(shift * t)
     return v * growth, e * growth, names
+
+
+# The double-precision twin of each method of the engine's registry that
+# callables may name (its callables column), under the same name.
+DOUBLE_TWINS = {"gwr": _real_axis_doubles, "stehfest": _real_axis_doubles,
+                "talbot": _contour_doubles, "euler": _contour_doubles,
+                "hyperbola": _contour_doubles}
 
 
 def _placement(sample, points, rows, t):
