@@ -59,17 +59,23 @@ class InversionResult:
                 f"error_log10={self.error_log10!r}{shifts})")
 
 
-def beyond_tolerance(value, error, digits):
+def beyond_tolerance(value, error, digits, carried=None):
     """How many points miss the tolerance, NaN values included.
 
     The tolerance is relative, 10**-digits * |value|, except for a value of exactly 0
     (f(0+) = 0, say), where no relative error exists: there it is 10**-digits.
+    `carried` holds the engine's log10 of the estimates where the double `error`
+    cannot (NaN elsewhere, or None); past about 307 digits the tolerance itself is no
+    double, and the comparison is made in logarithms.
     """
     value = np.asarray(value, dtype=float)
     error = np.asarray(error, dtype=float)
     scale = np.where(value == 0, 1.0, np.abs(value))
-    with np.errstate(invalid="ignore"):
-        missed = ~(error <= 10.0 ** -digits * scale)
+    with np.errstate(invalid="ignore", divide="ignore"):
+        if 10.0 ** -digits > 0 and (carried is None or np.isnan(carried).all()):
+            missed = ~(error <= 10.0 ** -digits * scale)
+        else:
+            missed = ~(error_log10(error, carried) <= np.log10(scale) - digits)
     missed &= ~np.isinf(value)  # an infinite f(0+) is exact
     return int(np.count_nonzero(missed))
 

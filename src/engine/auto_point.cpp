@@ -22,6 +22,8 @@
 
 #include "engine/auto_point.hpp"
 
+#include "engine/contour_first.hpp"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -32,10 +34,12 @@ namespace {
 // further levels to be worth more than the contours.
 constexpr double convergence_gain = 10.0;
 
-// The estimate relative to the value; absolute where the value is 0 (the
-// tolerance is absolute there too).
+// log10 of the estimate relative to the value; absolute where the value is
+// 0 (the tolerance is absolute there too). In logarithms, so that estimates
+// past the double range (hundreds of digits) still compare.
 double relative_error(const PointResult& r) {
-    return r.value == 0.0 ? r.error : r.error / std::fabs(r.value);
+    const double error = estimate_log10(r);
+    return r.value == 0.0 ? error : error - std::log10(std::fabs(r.value));
 }
 
 }  // namespace
@@ -45,20 +49,19 @@ AutoPointSolver::AutoPointSolver(const Program& program, const std::deque<GwrLev
     : gwr_(program, levels, digits),
       talbot_(program, fixed_talbot_rule(), Method::talbot, digits, 0, &validity),
       euler_(program, euler_rule(), Method::euler, digits, 0, &validity), validity_(validity),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))) {}
+      digits_(digits), contour_first_(contour_first(program, digits)),
+      first_talbot_nodes_(fixed_talbot_rule().first_nodes(digits)) {}
 
 PointResult AutoPointSolver::solve(double t, const double* parameters, std::string* text,
                                    std::size_t text_digits) {
-    const auto met = [&](const PointResult& r) {
-        return !(r.error > tolerance_ * std::fabs(r.value));
-    };
+    const auto met = [&](const PointResult& r) { return meets_tolerance(r, digits_); };
     bool have = false;
     PointResult best;
     std::string best_text;
     // Every candidate that claimed to meet the tolerance, for the
     // disagreement check: one that does not claim it has already said its
     // estimate is not to be relied on.
-    PointResult claims[4];
+    PointResult claims[6];  // at most: Talbot, three GWR runs, Euler
     std::size_t claim_count = 0;
     const auto consider = [&](PointResult candidate, std::string& candidate_text) {
         if (std::isfinite(candidate.value) && met(candidate)) {
@@ -74,7 +77,19 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     };
     std::string candidate_text;
     std::string* wanted = text ? &candidate_text : nullptr;
-    if (validity_.real_axis_allows(t, parameters)) {
+    // At high digits the contour costs less than GWR (contour_first.cpp):
+    // where the scan placed F's singularities and Talbot's first contour
+    // provably encloses those that matter, its value stands on its own
+    // estimate as it does below, and GWR runs only where it misses.
+    bool talbot_tried = false;
+    if (contour_first_ && validity_.vouched(parameters) &&
+        validity_.talbot_shift(t, first_talbot_nodes_, parameters)) {
+        consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
+        talbot_tried = true;
+    }
+    if (talbot_tried && met(best)) {
+        // nothing more to try
+    } else if (validity_.real_axis_allows(t, parameters)) {
         consider(gwr_.solve_levels(0, 1, t, parameters, wanted, text_digits), candidate_text);
         const std::size_t levels = gwr_.level_count();
         if (!met(best) && levels > 1) {
@@ -85,7 +100,8 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
                          candidate_text);
             }
         }
-        if (!met(best) && !validity_.real_axis_resolves(t, parameters)) {
+        if (!met(best) && best.method == static_cast<std::uint8_t>(Method::gwr) &&
+            !validity_.real_axis_resolves(t, parameters)) {
             // Real samples cannot see the oscillation: no estimate of by how much.
             best.error = std::numeric_limits<double>::infinity();
         }
@@ -93,7 +109,7 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     // Where the scan could not place F's singularities, a value that met the
     // tolerance is confirmed by Talbot's contour, an independent method: two
     // that claim the tolerance and disagree are caught below.
-    if (!have || !met(best) || !validity_.vouched(parameters)) {
+    if (!talbot_tried && (!have || !met(best) || !validity_.vouched(parameters))) {
         consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
     }
     if (!met(best)) {

@@ -22,5 +22,7 @@ private:
     ContourPointSolver talbot_;
     ContourPointSolver euler_;
     MethodValidity& validity_;
-    double tolerance_;
+    std::uint32_t digits_;
+    bool contour_first_;
+    std::uint64_t first_talbot_nodes_;
 };

@@ -36,6 +36,35 @@ double midpoint_double(arb_srcptr ball) {
 
 double radius_double(arb_srcptr ball) { return mag_get_d(arb_radref(ball)); }
 
+// Past the double range (estimates below about 1e-300, at hundreds of
+// digits) the double estimate above is no estimate: mag_get_d clamps a tiny
+// radius up to 2^-1000, and the spread's double rounds to 0. There the same
+// rule is taken in Arb and carried as its logarithm; the double keeps what
+// of it a double can hold.
+constexpr slong double_range_exponent = -1000;
+
+void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, PointResult& result) {
+    ArbValue estimate;
+    arf_abs(arb_midref(estimate.get()), arb_midref(spread));
+    arf_mul_ui(arb_midref(estimate.get()), arb_midref(estimate.get()),
+               static_cast<ulong>(spread_safety), 64, ARF_RND_UP);
+    ArbValue radius;
+    arf_set_mag(arb_midref(radius.get()), arb_radref(fine));
+    arf_add(arb_midref(estimate.get()), arb_midref(estimate.get()), arb_midref(radius.get()), 64,
+            ARF_RND_UP);
+    const arf_struct* e = arb_midref(estimate.get());
+    if (arf_is_zero(e) || fmpz_cmp_si(ARF_EXPREF(e), double_range_exponent) > 0) {
+        return;  // within the double range, or exactly 0: the double says it
+    }
+    ArbValue mantissa;
+    ExactIntegerValue exponent;
+    arf_frexp(arb_midref(mantissa.get()), exponent.get(), e);
+    constexpr double log10_2 = 0.30102999566398120;
+    result.error_log10 = std::log10(arf_get_d(arb_midref(mantissa.get()), ARF_RND_UP)) +
+                         fmpz_get_d(exponent.get()) * log10_2;
+    result.error = arf_get_d(e, ARF_RND_UP);
+}
+
 // The nodes are made with guard bits and then taken as exact points (their
 // midpoints): F is then sampled at exactly known s, whose ball is as narrow
 // as dividing by t makes it, and F's value comes out to the working
@@ -75,7 +104,7 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
                                        Method method, std::uint32_t digits,
                                        std::uint64_t given_m, MethodValidity* validity)
     : program_(program), rule_(rule), method_(method),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))), given_(given_m != 0),
+      digits_(digits), given_(given_m != 0),
       validity_(validity) {
     if (given_m != 0) {
         levels_.push_back(Level{given_m, std::nullopt, {}, {}});
@@ -98,15 +127,19 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
 void ContourPointSolver::invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t,
                                 double shift, arb_ptr out) {
     const slong prec = static_cast<slong>(level.sampler->bits());
+    // The node for time t carries guard bits beyond the working precision:
+    // rounded to it, the node's ball alone would hold F's value below the
+    // precision asked of it, and every sample would be made twice.
+    const slong node_prec = prec + node_guard_bits;
     ArbValue time, offset;
     arb_set_d(time.get(), t);
     arb_set_d(offset.get(), shift);  // exact: any double is a point
     const ScaledContour contour(rule_, m, time.get(), offset.get());
     AcbValue s, sum;
     for (std::size_t k = 0; k < nodes.z.size(); ++k) {
-        acb_div_arb(s.get(), nodes.z[k].get(), time.get(), prec);
+        acb_div_arb(s.get(), nodes.z[k].get(), time.get(), node_prec);
         if (shift != 0.0) {
-            arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), prec);
+            arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), node_prec);
         }
         slong accuracy = 0;
         acb_srcptr value = level.sampler->next(contour, nodes.parameter[k].get(), s.get(), accuracy);
@@ -148,6 +181,7 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
         arb_sub(spread.get(), fine.get(), coarse.get(), static_cast<slong>(bits));
         result.error = spread_safety * std::fabs(midpoint_double(spread.get())) +
                        radius_double(fine.get());
+        carry_small_estimate(spread.get(), fine.get(), result);
     }
     if (text != nullptr) {
         WorkingValue middle(bits);
@@ -212,8 +246,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         if (!placement.proven) {
             result.error = std::numeric_limits<double>::infinity();
         }
-        // A NaN estimate ends it too: more nodes cannot help a NaN.
-        if (!(result.error > tolerance_ * std::fabs(result.value))) {
+        if (meets_tolerance(result, digits_)) {
             break;
         }
     }

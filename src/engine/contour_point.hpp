@@ -47,7 +47,7 @@ private:
     const Program& program_;
     const ContourRule& rule_;
     Method method_;
-    double tolerance_;
+    std::uint32_t digits_;
     bool given_;
     MethodValidity* validity_;
     std::deque<Level> levels_;  // a deque: levels added later never move the others

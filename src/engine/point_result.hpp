@@ -52,6 +52,26 @@ inline double carried_error_log10(const PointResult& result) {
                              : std::log10(std::numeric_limits<double>::denorm_min());
 }
 
+// log10 of a result's estimate: the carried logarithm where there is one,
+// else that of the double (-inf for 0, NaN for NaN).
+inline double estimate_log10(const PointResult& result) {
+    return std::isnan(result.error_log10) ? std::log10(result.error) : result.error_log10;
+}
+
+// Whether a result's estimate meets the tolerance 10^-digits relative to its
+// value (exactly 0 where the value is 0). Past about 307 digits the tolerance
+// is no double: there the comparison is made in logarithms, as it is for an
+// estimate carried as one. A NaN estimate counts as met: more terms or nodes
+// cannot help a NaN.
+inline bool meets_tolerance(const PointResult& result, std::uint32_t digits) {
+    const double tolerance = std::pow(10.0, -static_cast<double>(digits));
+    if (std::isnan(result.error_log10) && tolerance >= std::numeric_limits<double>::min()) {
+        return !(result.error > tolerance * std::fabs(result.value));
+    }
+    return !(estimate_log10(result) >
+             std::log10(std::fabs(result.value)) - static_cast<double>(digits));
+}
+
 // Decimal texts carry ten digits beyond those asked for, so that reading them
 // back adds no error of its own next to the value's: the error estimate, not
 // the text's length, says how many digits hold.
