@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "engine/arb_bridge.hpp"
+#include "engine/contour_node_cache.hpp"
 
 namespace {
 
@@ -66,18 +67,11 @@ void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, PointResult& resul
 }
 
 // The nodes are made with guard bits and then taken as exact points (their
-// midpoints): F is then sampled at exactly known s, whose ball is as narrow
+// midpoints, contour_node_cache.cpp): F is then sampled at exactly known s, whose ball is as narrow
 // as dividing by t makes it, and F's value comes out to the working
 // precision without a raise. The quadrature rule at nodes moved by 2^-(P+16)
 // is the same rule to far below the working precision.
 constexpr slong node_guard_bits = 16;
-
-void exact_nodes(ContourNodes& nodes) {
-    for (AcbValue& z : nodes.z) {
-        mag_zero(arb_radref(acb_realref(z.get())));
-        mag_zero(arb_radref(acb_imagref(z.get())));
-    }
-}
 
 // The contour for time t: shift + the rule's z(p) / t, for the points
 // between nodes.
@@ -107,14 +101,14 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
       digits_(digits), given_(given_m != 0),
       validity_(validity) {
     if (given_m != 0) {
-        levels_.push_back(Level{given_m, std::nullopt, {}, {}});
+        levels_.push_back(Level{given_m, std::nullopt, nullptr, nullptr});
         return;
     }
     const std::uint64_t first = std::max<std::uint64_t>(rule.first_nodes(digits), 4);
     const std::uint64_t last = last_level_factor * first;
     for (std::uint64_t m = first;; m = static_cast<std::uint64_t>(std::ceil(level_growth * m))) {
         m = std::min(m, last);
-        levels_.push_back(Level{m, std::nullopt, {}, {}});
+        levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
         if (m == last) {
             break;
         }
@@ -160,17 +154,16 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
     const Bits bits = rule_.bits(level.m + spread_nodes);
     if (!level.sampler) {
         level.sampler.emplace(program_, bits);
-        rule_.nodes(level.m, static_cast<slong>(bits) + node_guard_bits, level.coarse);
-        rule_.nodes(level.m + spread_nodes, static_cast<slong>(bits) + node_guard_bits, level.fine);
-        exact_nodes(level.coarse);
-        exact_nodes(level.fine);
+        const slong prec = static_cast<slong>(bits) + node_guard_bits;
+        level.coarse = shared_contour_nodes(rule_, level.m, prec);
+        level.fine = shared_contour_nodes(rule_, level.m + spread_nodes, prec);
     }
     ArbValue coarse;
     ArbValue fine;
     level.sampler->start(parameters);
-    invert(level, level.coarse, level.m, t, shift, coarse.get());
+    invert(level, *level.coarse, level.m, t, shift, coarse.get());
     level.sampler->start(parameters);
-    invert(level, level.fine, level.m + spread_nodes, t, shift, fine.get());
+    invert(level, *level.fine, level.m + spread_nodes, t, shift, fine.get());
     PointResult result;
     result.method = static_cast<std::uint8_t>(method_);
     if (!arb_is_finite(fine.get())) {
@@ -215,7 +208,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         // reaches them.
         const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
         if (line && line->least_nodes > levels_.back().m) {
-            levels_.push_back(Level{line->least_nodes, std::nullopt, {}, {}});
+            levels_.push_back(Level{line->least_nodes, std::nullopt, nullptr, nullptr});
         }
     }
     if (validity_ != nullptr && method_ == Method::talbot && !given_ &&
@@ -227,7 +220,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         for (std::uint64_t m = levels_.back().m; m < most;) {
             m = std::min(most, static_cast<std::uint64_t>(std::ceil(level_growth * m)));
             if (place(m, t, parameters).proven) {
-                levels_.push_back(Level{m, std::nullopt, {}, {}});
+                levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
                 break;
             }
         }

@@ -79,11 +79,13 @@ void FixedTalbot::point(acb_ptr z, std::uint64_t m, arb_srcptr theta, slong prec
     arb_mul(acb_imagref(z), theta, r.get(), prec);
 }
 
-// Each node takes one sine and cosine of theta and one real exponential: the
-// imaginary part of z is r theta_k = 2 pi k / 5, so e^(i Im z) takes only five
-// values, made once.
+// Each node takes one real exponential and a few products: cos and sin of
+// theta_k = k pi / M are the powers of e^(i pi / M), one product a node
+// (made 32 bits finer: M products cost about log2(M) bits, which Arb's ball
+// tracks), and the imaginary part of z is r theta_k = 2 pi k / 5, so
+// e^(i Im z) takes only five values, made once.
 void FixedTalbot::nodes(std::uint64_t m, slong prec, ContourNodes& out) const {
-    ArbValue r, scale, sine, cosine, cot, sigma, real, magnitude;
+    ArbValue r, scale, cot, sigma, real, magnitude;
     talbot_r(r.get(), m, prec);
     // r / M: the rule's factor, the 1/t left to the caller
     arb_div_ui(scale.get(), r.get(), m, prec);
@@ -93,6 +95,16 @@ void FixedTalbot::nodes(std::uint64_t m, slong prec, ContourNodes& out) const {
         fmpq_set_si(fraction.get(), static_cast<slong>(2 * j), 5);
         arb_sin_cos_pi_fmpq(acb_imagref(turns[j].get()), acb_realref(turns[j].get()),
                             fraction.get(), prec);
+    }
+    constexpr slong rotation_guard_bits = 32;
+    const slong fine_prec = prec + rotation_guard_bits;
+    AcbValue step, rotation;  // e^(i pi / M), and its k-th power
+    {
+        ExactRational fraction;
+        fmpq_set_si(fraction.get(), 1, m);
+        arb_sin_cos_pi_fmpq(acb_imagref(step.get()), acb_realref(step.get()), fraction.get(),
+                            fine_prec);
+        acb_one(rotation.get());
     }
     out.parameter.reserve(m);
     out.z.reserve(m);
@@ -111,8 +123,8 @@ void FixedTalbot::nodes(std::uint64_t m, slong prec, ContourNodes& out) const {
             arb_mul_2exp_si(acb_realref(weight.get()), acb_realref(weight.get()), -1);
         } else {
             // z = r theta (cot theta + i)
-            arb_sin_cos(sine.get(), cosine.get(), theta.get(), prec);
-            arb_div(cot.get(), cosine.get(), sine.get(), prec);
+            acb_mul(rotation.get(), rotation.get(), step.get(), fine_prec);
+            arb_div(cot.get(), acb_realref(rotation.get()), acb_imagref(rotation.get()), prec);
             arb_mul(real.get(), theta.get(), r.get(), prec);
             arb_set(acb_imagref(z.get()), real.get());
             arb_mul(acb_realref(z.get()), real.get(), cot.get(), prec);
