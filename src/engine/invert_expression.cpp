@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/auto_point.hpp"
+#include "engine/contour_first.hpp"
 #include "engine/contour_point.hpp"
 #include "engine/gwr_point.hpp"
 #include "engine/stehfest_point.hpp"
@@ -152,8 +153,12 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     const unsigned workers = static_cast<unsigned>(
         std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
     // Only the Gaver methods build tables; the contour methods' values are
-    // the evaluators' registers and the samples of one level at a time.
-    const bool tables = request.method == Method::gwr || request.method == Method::automatic;
+    // the evaluators' registers and the samples of one level at a time. The
+    // automatic choice that tries the contour first builds GWR's tables only
+    // at points the contour misses, and they are checked then.
+    const bool tables =
+        request.method == Method::gwr ||
+        (request.method == Method::automatic && !contour_first(request.program, request.digits));
     require_job_memory(plan, request.program, workers, tables);
     std::deque<GwrLevelTables> levels;  // not movable: a deque never moves its elements
     for (const GwrLevel& level : plan) {
