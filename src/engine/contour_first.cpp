@@ -2,7 +2,9 @@
 // its cost grows about like d^3. A Talbot contour takes 1.75 d nodes twice
 // (the estimate's second rule) at 0.85 M digits, each one complex sample of
 // F: O(d) samples of O(d)-digit arithmetic, about d^2.3 with GMP's products.
-// Where they cross depends on what a sample costs, real against complex.
+// Where they cross depends on what a sample costs, real against complex:
+// elementary F turn to the contour from 80 digits, F with Bessel functions,
+// erf, erfc or gamma stay with GWR first.
 //
 // Measured (one worker, t in {0.1, 1, 10}, CPU time per point):
 //   elementary F (1/(s+1), 1/sqrt(s), exp(-sqrt(s))/s, 1/(s^2+1)): at 60
@@ -15,7 +17,9 @@
 //   1.3 s by Talbot, at 200 digits 0.37 s and 2.7 s, at 300 digits 1.4 s
 //   and 14.6 s (t = 1): each node evaluates Arb's integer-order K by its
 //   series with a limit in the order, about a millisecond at 100 digits,
-//   and GWR keeps ahead as far as it was measured.
+//   and GWR keeps ahead as far as it was measured. erf, erfc and gamma of
+//   complex s cost alike: erfc(sqrt(s))/s and gamma(s+1)/s^3 at 100 digits
+//   take 3-4 times GWR's time by Talbot.
 
 #include "engine/contour_first.hpp"
 
@@ -23,11 +27,13 @@ namespace {
 
 constexpr std::uint32_t elementary_digits = 80;
 // Beyond every digits a request may ask for (limits.hpp): GWR first.
-constexpr std::uint32_t bessel_digits = 100000;
+constexpr std::uint32_t costly_sample_digits = 100000;
 
-bool has_bessel(const Program& program) {
+// Functions whose complex samples cost tens of times their real ones.
+bool has_costly_complex_sample(const Program& program) {
     for (const Instruction& instruction : program.code()) {
-        if (instruction.op >= Op::besseli) {
+        const Op op = instruction.op;
+        if (op >= Op::besseli || op == Op::erf || op == Op::erfc || op == Op::gamma) {
             return true;
         }
     }
@@ -37,5 +43,5 @@ bool has_bessel(const Program& program) {
 }  // namespace
 
 bool contour_first(const Program& program, std::uint32_t digits) {
-    return digits >= (has_bessel(program) ? bessel_digits : elementary_digits);
+    return digits >= (has_costly_complex_sample(program) ? costly_sample_digits : elementary_digits);
 }
