@@ -4,6 +4,8 @@
 #include <list>
 #include <mutex>
 
+#include "failure/memory_budget.hpp"
+
 namespace {
 
 // The cache's bound: node sets of a few hundred to a few thousand digits
@@ -23,7 +25,7 @@ std::uint64_t set_bytes(std::uint64_t m, slong prec) {
     // five real values a node (the parameter, z and the weight), each its
     // limbs and Arb's own few words
     const auto limbs = static_cast<std::uint64_t>(prec + 63) / 64 * 8;
-    return 5 * m * (limbs + 48);
+    return saturating_mul(saturating_mul(5, m), limbs + 48);
 }
 
 void drop_radii(ContourNodes& nodes) {
@@ -54,6 +56,9 @@ std::shared_ptr<const ContourNodes> shared_contour_nodes(const ContourRule& rule
             return kept.front().nodes;
         }
     }
+    // Checked as each set is made, at its own size: at 10^4 digits one set
+    // of a later level takes GiB.
+    require_memory_bytes(bytes, "the contour's nodes at this precision");
     auto nodes = std::make_shared<ContourNodes>();
     rule.nodes(m, prec, *nodes);
     drop_radii(*nodes);

@@ -20,6 +20,7 @@
 
 #include <arb.h>
 
+#include "failure/interrupts.hpp"
 #include "precision/precision_rules.hpp"
 
 namespace {
@@ -110,6 +111,7 @@ void FixedTalbot::nodes(std::uint64_t m, slong prec, ContourNodes& out) const {
     out.z.reserve(m);
     out.weight.reserve(m);
     for (std::uint64_t k = 0; k < m; ++k) {
+        poll_interrupts();  // at thousands of digits a set takes seconds
         ArbValue theta;
         arb_const_pi(theta.get(), prec);
         arb_mul_ui(theta.get(), theta.get(), k, prec);
