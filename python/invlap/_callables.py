@@ -377,7 +377,7 @@ def _invert_multi(calls, points, options, progress):
                            for k in range(1, 2 * m + 1)]
             v, e, text, log10 = _engine.invert_value_samples(t, samples, m, bits,
                                                              options.digits)
-            if tolerance_met(v, e, options.digits) or math.isnan(v):
+            if tolerance_met(v, e, options.digits, log10) or math.isnan(v):
                 break
         value[i], error[i], carried[i] = v, e, log10
         texts.append(text)

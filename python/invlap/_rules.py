@@ -34,16 +34,22 @@ def text_rounding_log10(digits):
     return np.log10(0.5) - (text_digits(digits) - 1)
 
 
-def tolerance_met(value, error, digits):
-    """Whether one estimate meets the tolerance of `digits` digits (the engine's test)."""
-    return _engine.tolerance_met(float(value), float(error), digits)
+def tolerance_met(value, error, digits, error_log10=None):
+    """Whether one estimate meets the tolerance of `digits` digits (the engine's test);
+    error_log10, where given and not NaN, is the estimate's carried logarithm."""
+    carried = np.nan if error_log10 is None else float(error_log10)
+    return _engine.tolerance_met(float(value), float(error), digits, carried)
 
 
-def tolerance_missed(value, error, digits):
-    """How many points miss the tolerance, NaN values included (the engine's test)."""
+def tolerance_missed(value, error, digits, error_log10=None):
+    """How many points miss the tolerance, NaN values included (the engine's test);
+    error_log10, where given, holds the engine's carried logarithms (NaN elsewhere)."""
     value = np.ascontiguousarray(value, dtype=float).ravel()
     error = np.ascontiguousarray(error, dtype=float).ravel()
-    return _engine.tolerance_missed(value, error, digits)
+    if error_log10 is None:
+        return _engine.tolerance_missed(value, error, digits)
+    carried = np.ascontiguousarray(error_log10, dtype=float).ravel()
+    return _engine.tolerance_missed(value, error, digits, carried)
 
 
 def limit_kind(magnitudes, spread, same_sign, digits):

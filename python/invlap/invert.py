@@ -274,7 +274,7 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
-    missed = tolerance_missed(value, error, options.digits)
+    missed = tolerance_missed(value, error, options.digits, carried)
     if options.output == "mpmath":
         value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
                                options.digits)

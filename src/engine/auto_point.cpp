@@ -28,6 +28,7 @@
 #include <limits>
 #include <string>
 
+#include "engine/contour_first.hpp"
 #include "engine/real_axis_guard.hpp"
 
 namespace {
@@ -36,10 +37,12 @@ namespace {
 // further levels to be worth more than the contours.
 constexpr double convergence_gain = 10.0;
 
-// The estimate relative to the value; absolute where the value is 0 (the
-// tolerance is absolute there too).
+// log10 of the estimate relative to the value; absolute where the value is
+// 0 (the tolerance is absolute there too). In logarithms, so that estimates
+// past the double range (hundreds of digits) still compare.
 double relative_error(const PointResult& r) {
-    return r.value == 0.0 ? r.error : r.error / std::fabs(r.value);
+    const double error = estimate_log10(r);
+    return r.value == 0.0 ? error : error - std::log10(std::fabs(r.value));
 }
 
 }  // namespace
@@ -49,18 +52,22 @@ AutoPointSolver::AutoPointSolver(const Program& program, const std::deque<GwrLev
     : gwr_(program, levels, digits),
       talbot_(program, fixed_talbot_rule(), method_code("talbot"), digits, 0, &validity),
       euler_(program, euler_rule(), method_code("euler"), digits, 0, &validity), validity_(validity),
-      tolerance_(digits) {}
+      tolerance_(digits), gwr_code_(method_code("gwr")),
+      contour_first_(contour_first(program, digits)),
+      first_talbot_nodes_(fixed_talbot_rule().first_nodes(digits)) {}
 
 PointResult AutoPointSolver::solve(double t, const double* parameters, std::string* text,
                                    std::size_t text_digits) {
-    const auto met = [&](const PointResult& r) { return tolerance_.met(r.value, r.error); };
+    const auto met = [&](const PointResult& r) {
+        return tolerance_.met(r.value, r.error, r.error_log10);
+    };
     bool have = false;
     PointResult best;
     std::string best_text;
     // Every candidate that claimed to meet the tolerance, for the
     // disagreement check: one that does not claim it has already said its
     // estimate is not to be relied on.
-    PointResult claims[4];
+    PointResult claims[6];  // at most: Talbot, three GWR runs, Euler
     std::size_t claim_count = 0;
     const auto consider = [&](PointResult candidate, std::string& candidate_text) {
         if (std::isfinite(candidate.value) && met(candidate)) {
@@ -76,10 +83,22 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     };
     std::string candidate_text;
     std::string* wanted = text ? &candidate_text : nullptr;
+    // At high digits the contour costs less than GWR (contour_first.cpp):
+    // where the scan placed F's singularities and Talbot's first contour
+    // provably encloses those that matter, its value stands on its own
+    // estimate as it does below, and GWR runs only where it misses.
+    bool talbot_tried = false;
+    if (contour_first_ && validity_.vouched(parameters) &&
+        validity_.talbot_shift(t, first_talbot_nodes_, parameters)) {
+        consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
+        talbot_tried = true;
+    }
     // Where f oscillates, real samples cannot see it, and GWR's estimate is
     // no longer sure (real_axis_guard.hpp): the contours serve.
-    if (validity_.real_axis_allows(t, parameters) &&
-        validity_.oscillation(t, parameters) != Oscillation::present) {
+    if (talbot_tried && met(best)) {
+        // nothing more to try
+    } else if (validity_.real_axis_allows(t, parameters) &&
+               validity_.oscillation(t, parameters) != Oscillation::present) {
         consider(gwr_.solve_levels(0, 1, t, parameters, wanted, text_digits), candidate_text);
         const std::size_t levels = gwr_.level_count();
         if (!met(best) && levels > 1) {
@@ -90,12 +109,14 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
                          candidate_text);
             }
         }
-        best.error = real_axis_estimate(best.error, met(best), validity_.oscillation(t, parameters));
+        if (best.method == gwr_code_) {
+            judge_real_axis_estimate(best, met(best), validity_.oscillation(t, parameters));
+        }
     }
     // Where the scan could not place F's singularities, a value that met the
     // tolerance is confirmed by Talbot's contour, an independent method: two
     // that claim the tolerance and disagree are caught below.
-    if (!have || !met(best) || !validity_.vouched(parameters)) {
+    if (!talbot_tried && (!have || !met(best) || !validity_.vouched(parameters))) {
         consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
     }
     if (!met(best)) {
@@ -116,4 +137,8 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
 std::unique_ptr<PointSolver> make_auto_solver(const MethodContext& context) {
     return std::make_unique<AutoPointSolver>(context.program, context.levels, context.digits,
                                              context.validity);
+}
+
+bool auto_gaver_tables(const Program& program, std::uint32_t digits) {
+    return !contour_first(program, digits);
 }

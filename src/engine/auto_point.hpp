@@ -23,7 +23,14 @@ private:
     ContourPointSolver euler_;
     MethodValidity& validity_;
     Tolerance tolerance_;
+    MethodCode gwr_code_;
+    bool contour_first_;
+    std::uint64_t first_talbot_nodes_;
 };
 
 // The automatic choice as invlap.invert's method "auto".
 std::unique_ptr<PointSolver> make_auto_solver(const MethodContext& context);
+
+// Whether auto builds GWR's tables up front: not where it tries the contour
+// first (high digits), which builds them only at the points it misses.
+bool auto_gaver_tables(const Program& program, std::uint32_t digits);

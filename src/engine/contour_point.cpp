@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "engine/arb_bridge.hpp"
+#include "engine/contour_node_cache.hpp"
 
 namespace {
 
@@ -36,19 +37,41 @@ double midpoint_double(arb_srcptr ball) {
 
 double radius_double(arb_srcptr ball) { return mag_get_d(arb_radref(ball)); }
 
+// Past the double range (estimates below about 1e-300, at hundreds of
+// digits) the double estimate above is no estimate: mag_get_d clamps a tiny
+// radius up to 2^-1000, and the spread's double rounds to 0. There the same
+// rule is taken in Arb and carried as its logarithm; the double keeps what
+// of it a double can hold.
+constexpr slong double_range_exponent = -1000;
+
+void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, PointResult& result) {
+    ArbValue estimate;
+    arf_abs(arb_midref(estimate.get()), arb_midref(spread));
+    arf_mul_ui(arb_midref(estimate.get()), arb_midref(estimate.get()),
+               static_cast<ulong>(spread_safety), 64, ARF_RND_UP);
+    ArbValue radius;
+    arf_set_mag(arb_midref(radius.get()), arb_radref(fine));
+    arf_add(arb_midref(estimate.get()), arb_midref(estimate.get()), arb_midref(radius.get()), 64,
+            ARF_RND_UP);
+    const arf_struct* e = arb_midref(estimate.get());
+    if (arf_is_zero(e) || fmpz_cmp_si(ARF_EXPREF(e), double_range_exponent) > 0) {
+        return;  // within the double range, or exactly 0: the double says it
+    }
+    ArbValue mantissa;
+    ExactIntegerValue exponent;
+    arf_frexp(arb_midref(mantissa.get()), exponent.get(), e);
+    constexpr double log10_2 = 0.30102999566398120;
+    result.error_log10 = std::log10(arf_get_d(arb_midref(mantissa.get()), ARF_RND_UP)) +
+                         fmpz_get_d(exponent.get()) * log10_2;
+    result.error = arf_get_d(e, ARF_RND_UP);
+}
+
 // The nodes are made with guard bits and then taken as exact points (their
-// midpoints): F is then sampled at exactly known s, whose ball is as narrow
+// midpoints, contour_node_cache.cpp): F is then sampled at exactly known s, whose ball is as narrow
 // as dividing by t makes it, and F's value comes out to the working
 // precision without a raise. The quadrature rule at nodes moved by 2^-(P+16)
 // is the same rule to far below the working precision.
 constexpr slong node_guard_bits = 16;
-
-void exact_nodes(ContourNodes& nodes) {
-    for (AcbValue& z : nodes.z) {
-        mag_zero(arb_radref(acb_realref(z.get())));
-        mag_zero(arb_radref(acb_imagref(z.get())));
-    }
-}
 
 // The contour for time t: shift + the rule's z(p) / t, for the points
 // between nodes.
@@ -77,14 +100,14 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
     : program_(program), rule_(rule), code_(code), tolerance_(digits), given_(given_m != 0),
       validity_(validity) {
     if (given_m != 0) {
-        levels_.push_back(Level{given_m, std::nullopt, {}, {}});
+        levels_.push_back(Level{given_m, std::nullopt, nullptr, nullptr});
         return;
     }
     const std::uint64_t first = std::max<std::uint64_t>(rule.first_nodes(digits), 4);
     const std::uint64_t last = last_level_factor * first;
     for (std::uint64_t m = first;; m = static_cast<std::uint64_t>(std::ceil(level_growth * m))) {
         m = std::min(m, last);
-        levels_.push_back(Level{m, std::nullopt, {}, {}});
+        levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
         if (m == last) {
             break;
         }
@@ -97,21 +120,34 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
 void ContourPointSolver::invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t,
                                 double shift, arb_ptr out) {
     const slong prec = static_cast<slong>(level.sampler->bits());
+    // The node for time t carries guard bits beyond the working precision:
+    // rounded to it, the node's ball alone would hold F's value below the
+    // precision asked of it, and every sample would be made twice.
+    const slong node_prec = prec + node_guard_bits;
     ArbValue time, offset;
     arb_set_d(time.get(), t);
     arb_set_d(offset.get(), shift);  // exact: any double is a point
     const ScaledContour contour(rule_, m, time.get(), offset.get());
-    AcbValue s, sum;
+    // z_k / t as a product with 1/t, made once: at hundreds of digits a
+    // quotient costs about two products, and the sample itself only a few.
+    ArbValue inverse_time;
+    arb_inv(inverse_time.get(), time.get(), node_prec);
+    AcbValue s;
+    ArbValue sum;
     for (std::size_t k = 0; k < nodes.z.size(); ++k) {
-        acb_div_arb(s.get(), nodes.z[k].get(), time.get(), prec);
+        acb_mul_arb(s.get(), nodes.z[k].get(), inverse_time.get(), node_prec);
         if (shift != 0.0) {
-            arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), prec);
+            arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), node_prec);
         }
         slong accuracy = 0;
         acb_srcptr value = level.sampler->next(contour, nodes.parameter[k].get(), s.get(), accuracy);
-        acb_addmul(sum.get(), nodes.weight[k].get(), value, prec);
+        // Only the sum's real part is wanted: Re(w F) = Re w Re F - Im w Im F,
+        // two real products where the complex one takes three or four.
+        const acb_struct* weight = nodes.weight[k].get();
+        arb_addmul(sum.get(), acb_realref(weight), acb_realref(value), prec);
+        arb_submul(sum.get(), acb_imagref(weight), acb_imagref(value), prec);
     }
-    arb_div(out, acb_realref(sum.get()), time.get(), prec);
+    arb_div(out, sum.get(), time.get(), prec);
     if (shift != 0.0) {
         ArbValue growth;
         arb_mul(growth.get(), offset.get(), time.get(), prec);
@@ -126,17 +162,16 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
     const Bits bits = rule_.bits(level.m + spread_nodes);
     if (!level.sampler) {
         level.sampler.emplace(program_, bits);
-        rule_.nodes(level.m, static_cast<slong>(bits) + node_guard_bits, level.coarse);
-        rule_.nodes(level.m + spread_nodes, static_cast<slong>(bits) + node_guard_bits, level.fine);
-        exact_nodes(level.coarse);
-        exact_nodes(level.fine);
+        const slong prec = static_cast<slong>(bits) + node_guard_bits;
+        level.coarse = shared_contour_nodes(rule_, level.m, prec);
+        level.fine = shared_contour_nodes(rule_, level.m + spread_nodes, prec);
     }
     ArbValue coarse;
     ArbValue fine;
     level.sampler->start(parameters);
-    invert(level, level.coarse, level.m, t, shift, coarse.get());
+    invert(level, *level.coarse, level.m, t, shift, coarse.get());
     level.sampler->start(parameters);
-    invert(level, level.fine, level.m + spread_nodes, t, shift, fine.get());
+    invert(level, *level.fine, level.m + spread_nodes, t, shift, fine.get());
     PointResult result;
     result.method = code_;
     if (!arb_is_finite(fine.get())) {
@@ -147,6 +182,7 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
         arb_sub(spread.get(), fine.get(), coarse.get(), static_cast<slong>(bits));
         result.error = spread_safety * std::fabs(midpoint_double(spread.get())) +
                        radius_double(fine.get());
+        carry_small_estimate(spread.get(), fine.get(), result);
     }
     if (text != nullptr) {
         WorkingValue middle(bits);
@@ -180,7 +216,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         // reaches them.
         const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
         if (line && line->least_nodes > levels_.back().m) {
-            levels_.push_back(Level{line->least_nodes, std::nullopt, {}, {}});
+            levels_.push_back(Level{line->least_nodes, std::nullopt, nullptr, nullptr});
         }
     }
     if (validity_ != nullptr && !rule_.vertical_line() && !given_ &&
@@ -192,7 +228,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         for (std::uint64_t m = levels_.back().m; m < most;) {
             m = std::min(most, static_cast<std::uint64_t>(std::ceil(level_growth * m)));
             if (place(m, t, parameters).proven) {
-                levels_.push_back(Level{m, std::nullopt, {}, {}});
+                levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
                 break;
             }
         }
@@ -210,8 +246,9 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         computed = true;
         if (!placement.proven) {
             result.error = std::numeric_limits<double>::infinity();
+            result.error_log10 = std::numeric_limits<double>::quiet_NaN();
         }
-        if (tolerance_.settled(result.value, result.error)) {
+        if (tolerance_.settled(result.value, result.error, result.error_log10)) {
             break;
         }
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 
 #include "engine/contour_rules.hpp"
@@ -30,8 +31,8 @@ private:
     struct Level {
         std::uint64_t m;
         std::optional<ContourSampler> sampler;
-        ContourNodes coarse;
-        ContourNodes fine;
+        std::shared_ptr<const ContourNodes> coarse;
+        std::shared_ptr<const ContourNodes> fine;
     };
     // Where the contour of m nodes goes at time t: its shift to the right,
     // and whether it provably passes every singularity that matters.

@@ -1,5 +1,7 @@
 #include "engine/contour_sampler.hpp"
 
+#include <algorithm>
+
 #include "engine/evaluation_constants.hpp"
 
 namespace {
@@ -10,6 +12,9 @@ using evaluation::guard_bits;
 using evaluation::max_raises;
 using evaluation::precision_cap;
 using evaluation::raise_margin_bits;
+// The most extra precision a sampler starts its samples at after a raise: a
+// node whose F needed far more (near a singularity) says little of the rest.
+slong most_learned_bits(Bits bits) { return static_cast<slong>(bits) / 4 + 64; }
 
 // A choice at least this ambiguous (the nearer branch more than half as far
 // as the other) is not trusted: the nodes are too far apart there, and the
@@ -49,7 +54,7 @@ void ContourSampler::start(const double* parameters) {
 acb_srcptr ContourSampler::evaluate(const Contour& contour, arb_srcptr p, acb_srcptr s,
                                     slong& accuracy, double& ambiguity) {
     const slong wanted = static_cast<slong>(bits_);
-    slong prec = wanted + guard_bits;
+    slong prec = wanted + guard_bits + learned_bits_;
     if (s != nullptr) {
         acb_set(point_.get(), s);
     } else {
@@ -57,7 +62,8 @@ acb_srcptr ContourSampler::evaluate(const Contour& contour, arb_srcptr p, acb_sr
     }
     acb_srcptr value = evaluator_.evaluate(point_.get(), parameters_, prec, tracker_, ambiguity);
     accuracy = acb_rel_accuracy_bits(value);
-    for (int raise = 0; raise < max_raises && accuracy < wanted; ++raise) {
+    int raise = 0;
+    for (; raise < max_raises && accuracy < wanted; ++raise) {
         prec += (accuracy > 0 ? wanted - accuracy : wanted) + raise_margin_bits;
         if (prec > precision_cap(bits_)) {
             break;
@@ -68,6 +74,12 @@ acb_srcptr ContourSampler::evaluate(const Contour& contour, arb_srcptr p, acb_sr
         make_exact(point_.get());
         value = evaluator_.evaluate(point_.get(), parameters_, prec, tracker_, ambiguity);
         accuracy = acb_rel_accuracy_bits(value);
+    }
+    if (raise > 0 && accuracy >= wanted) {
+        // Neighbouring nodes lose about as many bits inside F (Arb's Bessel
+        // functions of complex argument lose tens): the next starts where
+        // this one ended, one evaluation instead of two.
+        learned_bits_ = std::min(prec - wanted - guard_bits, most_learned_bits(bits_));
     }
     return value;
 }

@@ -48,5 +48,6 @@ private:
     const double* parameters_ = nullptr;
     bool started_ = false;
     ArbValue last_;  // the parameter of the previous node
+    slong learned_bits_ = 0;  // extra precision the last raised sample needed
     AcbValue point_;
 };

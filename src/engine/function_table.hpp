@@ -47,6 +47,10 @@ struct FunctionEntry {
     Cut cut;
     bool poles;  // tan, tanh, gamma: only their own value shows a pole
     ZeroFree zero_free;
+    // Whether a complex sample costs tens of times a real one (Arb's complex
+    // Bessel functions, erf, erfc and gamma against the real ones), which
+    // keeps auto on real samples at high digits (contour_first.cpp).
+    bool costly_complex;
 };
 
 std::span<const FunctionEntry> function_table();

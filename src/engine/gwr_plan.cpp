@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gwr/gwr_memory.hpp"
 #include "precision/precision_rules.hpp"
 
 namespace {
@@ -94,6 +95,11 @@ std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m) {
 }
 
 const GwrTables& GwrLevelTables::tables() const {
-    std::call_once(built_, [this] { tables_.emplace(build_gwr_tables(level_.m, level_.bits)); });
+    std::call_once(built_, [this] {
+        // Checked here, when a point first needs them, at their own precision:
+        // the job checked only its first level's up front.
+        require_gwr_memory(level_.m, level_.bits, false);
+        tables_.emplace(build_gwr_tables(level_.m, level_.bits));
+    });
     return *tables_;
 }

@@ -12,38 +12,43 @@
 
 namespace {
 
-// Values alive at once, counted at the largest precision any of them has:
-// each level's tables (binomial rows, coefficients, the factorials while they
-// are made) and, per thread, each level's workspace (samples, functionals,
-// rho columns, estimates, scalars) and the evaluator's registers, which may
-// be raised to largest_evaluation_bits.
+// Bytes of one value of `bits` bits: its limbs, MPFR's header in its own
+// block, and malloc's bookkeeping for each (as failure/memory_budget.cpp).
+std::uint64_t value_bytes(std::uint64_t bits) {
+    return saturating_add((bits + 63) / 64 * 8, 32 + 2 * 16 + 8);
+}
+
+// What a job needs before its first point, each value counted at the
+// precision it is made at: the first level's tables (binomial rows,
+// coefficients, the factorials while they are made) and, per thread, its
+// workspace (samples, functionals, rho columns, estimates, scalars) and the
+// evaluator's registers, which may be raised to largest_evaluation_bits.
+// The later levels' tables and workspaces are made only by the points that
+// need them, and each is checked then (GwrLevelTables::tables): counted here
+// all at once, at the largest level's precision, they refused 500 digits
+// for tens of GiB that no point would have made.
 void require_job_memory(const std::vector<GwrLevel>& levels, const Program& program,
                         unsigned workers, bool tables) {
+    const GwrLevel& first = levels.front();
+    const std::uint64_t m = first.m;
     std::uint64_t shared = 0;
-    std::uint64_t per_thread = 0;
-    Bits bits = 0;
-    for (const GwrLevel& level : levels) {
-        const std::uint64_t m = level.m;
-        if (tables) {
-            const std::uint64_t binomials = saturating_mul(m, saturating_add(m, 3)) / 2;
-            const std::uint64_t factorials = saturating_add(saturating_mul(3, m), 1);
-            shared = saturating_add(shared, saturating_add(binomials, factorials));
-        }
-        per_thread = saturating_add(per_thread, saturating_add(saturating_mul(5, m), 12));
-        bits = std::max(bits, level.bits);
+    if (tables) {
+        const std::uint64_t binomials = saturating_mul(m, saturating_add(m, 3)) / 2;
+        const std::uint64_t factorials = saturating_add(saturating_mul(3, m), 1);
+        shared = saturating_mul(saturating_add(binomials, factorials), value_bytes(first.bits));
     }
-    const auto evaluation_bits = static_cast<std::uint64_t>(largest_evaluation_bits(bits));
+    const std::uint64_t workspace =
+        saturating_mul(saturating_add(saturating_mul(5, m), 12), value_bytes(first.bits));
+    const auto evaluation_bits = static_cast<std::uint64_t>(largest_evaluation_bits(first.bits));
     const std::uint64_t registers =
         saturating_add(program.code().size(), program.constants().size());
-    // Registers count at their raised precision: as many values of `bits` as
-    // that takes.
-    const std::uint64_t register_values = saturating_mul(registers, evaluation_bits / bits + 1);
-    const std::uint64_t values =
-        saturating_add(shared, saturating_mul(workers, saturating_add(per_thread, register_values)));
     // Arb's and MPFR's own temporaries inside special functions and logs.
     constexpr std::uint64_t scratch_values_per_thread = 128;
-    require_memory_for(values, evaluation_bits, saturating_mul(workers, scratch_values_per_thread),
-                       "the inversion at this precision");
+    const std::uint64_t evaluator = saturating_mul(
+        saturating_add(registers, scratch_values_per_thread), value_bytes(evaluation_bits));
+    const std::uint64_t per_thread = saturating_add(workspace, evaluator);
+    require_memory_bytes(saturating_add(shared, saturating_mul(workers, per_thread)),
+                         "the inversion at this precision");
 }
 
 // The window the singularity scans serve: the job's smallest and largest
@@ -118,8 +123,11 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
     const unsigned workers = static_cast<unsigned>(
         std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
     // Only the Gaver methods build tables; the contour methods' values are
-    // the evaluators' registers and the samples of one level at a time.
-    const bool tables = request.method.gaver_tables;
+    // the evaluators' registers and the samples of one level at a time. The
+    // automatic choice that tries the contour first builds GWR's tables only
+    // at points the contour misses, and they are checked then.
+    const bool tables = request.method.gaver_tables != nullptr &&
+                        request.method.gaver_tables(request.program, request.digits);
     require_job_memory(plan, request.program, workers, tables);
     std::deque<GwrLevelTables> levels;  // not movable: a deque never moves its elements
     for (const GwrLevel& level : plan) {

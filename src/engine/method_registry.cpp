@@ -13,16 +13,18 @@ namespace {
 // The codes results carried before the registry existed come first and keep
 // their order; new methods go at the end.
 constexpr MethodEntry entries[] = {
-    {"gwr", Samples::real, make_gwr_solver, true, true},
-    {"talbot", Samples::complex, make_talbot_solver, true, false},
-    {"euler", Samples::complex, make_euler_solver, true, false},
-    {"stehfest", Samples::real, make_stehfest_solver, true, false},
-    {"auto", Samples::complex, make_auto_solver, true, true},
-    {"initial value", Samples::real, nullptr, false, false},
-    {"hyperbola", Samples::complex, nullptr, true, false},
+    {"gwr", Samples::real, make_gwr_solver, true, always_gaver_tables},
+    {"talbot", Samples::complex, make_talbot_solver, true, nullptr},
+    {"euler", Samples::complex, make_euler_solver, true, nullptr},
+    {"stehfest", Samples::real, make_stehfest_solver, true, nullptr},
+    {"auto", Samples::complex, make_auto_solver, true, auto_gaver_tables},
+    {"initial value", Samples::real, nullptr, false, nullptr},
+    {"hyperbola", Samples::complex, nullptr, true, nullptr},
 };
 
 }  // namespace
+
+bool always_gaver_tables(const Program&, std::uint32_t) { return true; }
 
 std::span<const MethodEntry> method_registry() { return entries; }
 

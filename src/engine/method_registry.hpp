@@ -43,9 +43,14 @@ struct MethodEntry {
     // (its double-precision twin lives in Python under the same name), or a
     // label no method computes (f(0+)).
     SolverFactory make;
-    bool callables;     // whether callables may ask for it by name
-    bool gaver_tables;  // whether the job builds the Gaver tables for it
+    bool callables;  // whether callables may ask for it by name
+    // Whether a job of F at these digits builds the Gaver tables up front
+    // (their memory is checked before anything runs); null for never.
+    bool (*gaver_tables)(const Program& program, std::uint32_t digits);
 };
+
+// gaver_tables for the methods that always build them.
+bool always_gaver_tables(const Program& program, std::uint32_t digits);
 
 std::span<const MethodEntry> method_registry();
 

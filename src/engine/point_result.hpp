@@ -52,6 +52,12 @@ inline double carried_error_log10(const PointResult& result) {
                              : std::log10(std::numeric_limits<double>::denorm_min());
 }
 
+// log10 of a result's estimate: the carried logarithm where there is one,
+// else that of the double (-inf for 0, NaN for NaN).
+inline double estimate_log10(const PointResult& result) {
+    return std::isnan(result.error_log10) ? std::log10(result.error) : result.error_log10;
+}
+
 // Decimal texts carry ten digits beyond those asked for, so that reading them
 // back adds no error of its own next to the value's: the error estimate, not
 // the text's length, says how many digits hold.

@@ -54,12 +54,12 @@ PyMethodDef engine_functions[] = {
      "gwr_levels(digits, m=0)\n--\n\n"
      "The (m, bits) levels an inversion to `digits` digits tries, in order."},
     {"tolerance_met", tolerance_met_entry, METH_VARARGS,
-     "tolerance_met(value, error, digits)\n--\n\n"
+     "tolerance_met(value, error, digits, error_log10=nan)\n--\n\n"
      "Whether an estimate meets the tolerance of `digits` digits: error <= 10**-digits\n"
      "* |value| (10**-digits for a value of 0; always for an infinite value; never\n"
      "for NaN)."},
     {"tolerance_missed", tolerance_missed_entry, METH_VARARGS,
-     "tolerance_missed(values, errors, digits)\n--\n\n"
+     "tolerance_missed(values, errors, digits, error_log10=None)\n--\n\n"
      "How many of the (value, error) pairs (float64 buffers) miss the tolerance."},
     {"limit_kind", limit_kind_entry, METH_VARARGS,
      "limit_kind(magnitudes, spread, same_sign, digits)\n--\n\n"

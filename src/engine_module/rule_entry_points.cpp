@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <vector>
 
 #include "engine/function_table.hpp"
@@ -32,21 +34,26 @@ Result<OwnedRef> tolerance_met_body(PyObject* args) {
     double value = 0;
     double error = 0;
     PyObject* digits_obj = nullptr;
-    if (!PyArg_ParseTuple(args, "ddO:tolerance_met", &value, &error, &digits_obj)) {
+    double error_log10 = std::numeric_limits<double>::quiet_NaN();
+    if (!PyArg_ParseTuple(args, "ddO|d:tolerance_met", &value, &error, &digits_obj,
+                          &error_log10)) {
         return std::unexpected(fetch_error());
     }
     Result<std::uint32_t> digits = digits_of(digits_obj);
     if (!digits) {
         return std::unexpected(std::move(digits.error()));
     }
-    return OwnedRef::borrow(Tolerance(*digits).met(value, error) ? Py_True : Py_False);
+    return OwnedRef::borrow(Tolerance(*digits).met(value, error, error_log10) ? Py_True
+                                                                               : Py_False);
 }
 
 Result<OwnedRef> tolerance_missed_body(PyObject* args) {
     PyObject* values_obj = nullptr;
     PyObject* errors_obj = nullptr;
     PyObject* digits_obj = nullptr;
-    if (!PyArg_ParseTuple(args, "OOO:tolerance_missed", &values_obj, &errors_obj, &digits_obj)) {
+    PyObject* carried_obj = nullptr;
+    if (!PyArg_ParseTuple(args, "OOO|O:tolerance_missed", &values_obj, &errors_obj, &digits_obj,
+                          &carried_obj)) {
         return std::unexpected(fetch_error());
     }
     Result<std::uint32_t> digits = digits_of(digits_obj);
@@ -61,14 +68,25 @@ Result<OwnedRef> tolerance_missed_body(PyObject* args) {
     if (!errors) {
         return std::unexpected(std::move(errors.error()));
     }
-    if (values->size() != errors->size()) {
+    // Optional: the carried log10 of each estimate (NaN where there is none).
+    std::optional<DoubleBuffer> carried;
+    if (carried_obj != nullptr && carried_obj != Py_None) {
+        Result<DoubleBuffer> acquired = DoubleBuffer::acquire(carried_obj, "error_log10", false);
+        if (!acquired) {
+            return std::unexpected(std::move(acquired.error()));
+        }
+        carried.emplace(std::move(*acquired));
+    }
+    if (values->size() != errors->size() || (carried && carried->size() != values->size())) {
         return std::unexpected(
             Error::with_message(PyExc_ValueError, "values and errors disagree in size"));
     }
     const Tolerance tolerance(*digits);
+    const double none = std::numeric_limits<double>::quiet_NaN();
     std::size_t missed = 0;
     for (std::size_t i = 0; i < values->size(); ++i) {
-        missed += tolerance.met(values->data()[i], errors->data()[i]) ? 0 : 1;
+        const double logarithm = carried ? carried->data()[i] : none;
+        missed += tolerance.met(values->data()[i], errors->data()[i], logarithm) ? 0 : 1;
     }
     return OwnedRef::steal(PyLong_FromSize_t(missed));
 }
