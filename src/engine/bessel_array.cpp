@@ -119,6 +119,9 @@ public:
         if (job_.digits == 0) {
             if (!job_.fast_pass || !fast_correctly_rounded(job_.family, n, std::fabs(x), value)) {
                 value = correctly_rounded(job_.family, n, x);
+                if (job_.exact_points != nullptr) {
+                    job_.exact_points->fetch_add(1, std::memory_order_relaxed);
+                }
             }
         } else {
             const Bits bits = digits_to_bits(job_.digits);
