@@ -228,7 +228,7 @@ void store(std::vector<ArbValue>& a, int terms, double delta, arb_srcptr tail, T
             piece.head[2 * j] = hi;
             piece.head[2 * j + 1] = lo;
             arb_set_d(word.get(), lo);
-            arb_add(stored.get(), stored.get(), word.get(), prec);  // exact: 107 bits
+            arb_add(stored.get(), stored.get(), word.get(), prec);  // a ball holding hi + lo
         } else {
             piece.tail[j - taylor_head_terms] = hi;
         }
