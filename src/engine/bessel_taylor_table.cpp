@@ -68,10 +68,17 @@ constexpr int piece_count = narrow_pieces + static_cast<int>((upper_limit - wide
 constexpr int chunk_pieces = 16;
 constexpr int chunk_count = (piece_count + chunk_pieces - 1) / chunk_pieces;
 
+// Bounds need no more than a few right bits.
 constexpr slong bound_bits = 64;
+// The recurrence loses a few bits a term where c is small (its terms cancel);
+// at 192 bits the coefficients' radii stay far below the 2^-75 aimed at.
 constexpr slong first_coefficient_bits = 192;
 constexpr slong last_coefficient_bits = 768;
+// The truncation is kept well below the Horner tail's rounding (about 2^-70
+// of f from x = 8 on), so it adds little to the bound.
 constexpr slong tail_target_exponent = -75;
+// A bound of 2^-64 already leaves about 1 point in 2^10 to the exact path;
+// a piece that cannot do better is left to it whole.
 constexpr slong error_target_exponent = -64;
 constexpr double unit_roundoff = 0x1p-53;
 constexpr double head_error_units = 40;  // times u^2 S
@@ -127,6 +134,9 @@ void bessel_at(BesselFamily family, unsigned long n, arb_ptr out, double x, slon
 bool choose_terms(BesselFamily family, unsigned n, double c, double delta, arb_srcptr f_min,
                   int& terms, arb_ptr tail) {
     const bool first = family == BesselFamily::first_kind;
+    // Fractions of c suit small c, where K's singularity at 0 keeps r below
+    // c; fixed radii suit large c, where a wider circle gains more in q^J
+    // than the growth of M, about e^r, costs.
     const std::array<double, 8> radii = {c / 2, 3 * c / 4, first ? c : 7 * c / 8, first ? 2 * c : 1.0,
                                          2.0, 4.0, 8.0, 16.0};
     ArbValue target, m, q, one_minus_q, bound, argument;
