@@ -5,7 +5,7 @@ PY := .venv/bin/python
 BUILD_DIR := build/release
 CHECK_DIR := build/checks
 
-.PHONY: setup install demo checks test check-arith sanitize bench clean
+.PHONY: setup install demo checks test check-arith check-bessel-fast sanitize bench clean
 
 setup:
 	@tools/bootstrap
@@ -32,12 +32,19 @@ checks: setup
 test: install checks
 	$(CHECK_DIR)/check_exact_arithmetic --quick
 	$(CHECK_DIR)/check_bessel_full_precision checks/bessel_references.txt
+	$(PY) checks/bessel_fast_sweep.py --points 200000
 	$(PY) -m pytest -q
 
 # The full sweep of the exact arithmetic against MPFR: 20 times the rounds of
 # the quick one at every precision.
 check-arith: checks
 	$(CHECK_DIR)/check_exact_arithmetic
+
+# The fast pass of the correctly rounded Bessel arrays against the exact path
+# alone, bit for bit, over 10^6 random points per function (a minute or more;
+# `make test` sweeps a fifth of that, in about 30 s).
+check-bessel-fast: install
+	$(PY) checks/bessel_fast_sweep.py
 
 # The suite under AddressSanitizer and UBSan, against a module built into its
 # own directory (never the installed one). Not part of `make test`: slow.

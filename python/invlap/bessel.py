@@ -22,8 +22,10 @@ def besseli(n, x, digits=None, *, workers=None, output="float"):
     x : array_like of float
         Arguments, broadcast against `n`. I_n(-x) = (-1)^n I_n(x).
     digits : int, optional
-        None (default): every value is the correctly rounded double of I_n(x),
-        found by computing at rising precision until the rounding is certain.
+        None (default): every value is the correctly rounded double of I_n(x):
+        a Taylor expansion in double-word arithmetic with a proven error bound
+        settles almost every point, and the rest are computed at rising
+        precision until the rounding is certain.
         An integer: computed at that many decimal digits.
     workers : int, optional
         Threads; default one per core.
@@ -56,7 +58,8 @@ def besselk(n, x, digits=None, *, workers=None, output="float"):
     x : array_like of float
         Arguments, broadcast against `n`. K_n(0) = inf; K_n is NaN for x < 0.
     digits : int, optional
-        None (default): every value is the correctly rounded double of K_n(x).
+        None (default): every value is the correctly rounded double of K_n(x),
+        found as for `besseli`.
         An integer: computed at that many decimal digits.
     workers : int, optional
         Threads; default one per core.

@@ -15,6 +15,7 @@
 
 #include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
+#include "engine/fast_bessel.hpp"
 #include "engine/real_bessel.hpp"
 #include "engine/thread_caches.hpp"
 #include "precision/precision_rules.hpp"
@@ -116,7 +117,12 @@ public:
         }
         const bool flip = job_.family == BesselFamily::first_kind && x < 0 && std::fmod(n, 2.0) != 0;
         if (job_.digits == 0) {
-            value = correctly_rounded(job_.family, n, x);
+            if (!job_.fast_pass || !fast_correctly_rounded(job_.family, n, std::fabs(x), value)) {
+                value = correctly_rounded(job_.family, n, x);
+                if (job_.exact_points != nullptr) {
+                    job_.exact_points->fetch_add(1, std::memory_order_relaxed);
+                }
+            }
         } else {
             const Bits bits = digits_to_bits(job_.digits);
             ArbValue ball_value;

@@ -39,10 +39,12 @@ PyMethodDef engine_functions[] = {
      "smallest double, else NaN)."},
     {"bessel", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bessel_entry)),
      METH_VARARGS | METH_KEYWORDS,
-     "bessel(kind, n, x, out, digits=0, workers=1, text=False, progress=None)\n--\n\n"
+     "bessel(kind, n, x, out, digits=0, workers=1, text=False, progress=None, exact=False)\n"
+     "--\n\n"
      "I_n(x) (kind 'i') or K_n(x) (kind 'k') for every pair of n and x (float64 buffers of\n"
      "one size) into out: correctly rounded doubles for digits=0, else computed at that\n"
-     "many digits; with text, also their decimal digits."},
+     "many digits. Returns the list of their decimal texts with text, else the number of\n"
+     "points that took the exact path (exact: all of them; otherwise the fast pass first)."},
     {"require_value_samples_memory",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(require_value_samples_memory_entry)),
      METH_VARARGS | METH_KEYWORDS,
