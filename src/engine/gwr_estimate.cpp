@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -81,5 +82,39 @@ void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
     result.error += std::ldexp(1.0, exponent);
     if (!std::isnan(result.error_log10)) {
         result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
+    }
+}
+
+// Where a sample of F could not be made exact to the working precision, the
+// error of that sample, magnified like the rounding the precision is sized
+// for, is added to the estimate: about 10^(1.4 m) for m terms at 2.4 m
+// digits. A sample with no right bit at all says nothing of f: its midpoint
+// may even be exactly 0 ((10^300 + 1/(s+1)) - 10^300, once the sum rounds to
+// 10^300 at the capped precision), and an error relative to the value would
+// then be 0 beside a value of 0 where f is e^-t.
+void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
+                                long worst_accuracy) {
+    // Tested before any subtraction: a ball that says nothing reports
+    // -ARF_PREC_EXACT bits, and bits minus that overflows a long.
+    if (worst_accuracy <= 0) {
+        result.error = std::numeric_limits<double>::infinity();
+        result.error_log10 = std::numeric_limits<double>::infinity();
+        return;
+    }
+    const long shortfall = static_cast<long>(bits) - worst_accuracy;
+    if (shortfall <= 0) {
+        return;
+    }
+    // |value| 2^(shortfall - bits) 10^(1.4 m), in the exponent: the factors
+    // alone would leave the double range at large m.
+    const double noise_log2 = static_cast<double>(shortfall) - static_cast<double>(bits) +
+                              noise_magnification_digits_per_term * static_cast<double>(m) *
+                                  std::log2(10.0);
+    const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
+    result.error += std::ldexp(std::fabs(result.value), noise_exponent);
+    if (!std::isnan(result.error_log10)) {
+        // The carried estimate takes the noise too.
+        result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
+                                                               noise_exponent * log10_2);
     }
 }

@@ -32,6 +32,12 @@ inline constexpr long a_sample_not_finite = 1L << 62;
 void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
                             long largest_exponent, double t, bool stationary);
 
+// Adds to `result` the error of samples that could not be made exact to the
+// working precision (the raises ran out): `worst_accuracy`, the fewest right
+// bits of any sample, below `bits`. See gwr_estimate.cpp.
+void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
+                                long worst_accuracy);
+
 // Two functionals or estimates that agreed to the last bit leave an error of a
 // few hundred units of the rho precision's last place: 2^(8 - rho_bits) |value|.
 inline constexpr int stationary_error_bits = 8;

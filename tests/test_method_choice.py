@@ -1,0 +1,37 @@
+"""The automatic choice, where the choice is the point: each row is a case
+one method serves best (cheapest, or alone), and the value must be right too,
+so that a choice that turns elsewhere is caught even when the other method
+happens to get the value."""
+
+import math
+
+import numpy as np
+import pytest
+
+import invlap
+
+# (F, times, f, the method auto must report at each time)
+CHOICES = [
+    # f(0+) by the initial-value theorem, then GWR on a smooth f.
+    ("1/(s+1)", [0.0, 0.5, 2.0], lambda t: math.exp(-t), ["initial value", "gwr", "gwr"]),
+    # A wave: GWR's real samples resolve it early, Talbot later, and the
+    # Bromwich line where Talbot's contour no longer reaches the poles.
+    ("1/(s**2+1)", [0.1, 20.0, 300.0], math.sin, ["gwr", "talbot", "euler"]),
+    ("1/((s+0.01)**2+100)", [1.0, 10.0, 50.0], lambda t: math.exp(-0.01 * t) * math.sin(10 * t) / 10,
+     ["gwr", "talbot", "euler"]),
+    # Growth e^t: GWR's first sample ln2/t lies left of the pole at t = 2.
+    ("1/(s-1)", [0.5, 2.0], math.exp, ["gwr", "talbot"]),
+    # Flat at t = 0: GWR's further levels converge, the contours would cost more.
+    ("exp(-sqrt(s))/s", [0.01, 1.0], lambda t: math.erfc(1 / (2 * math.sqrt(t))), ["gwr", "gwr"]),
+]
+
+
+@pytest.mark.parametrize("F, times, f, methods", CHOICES, ids=[c[0] for c in CHOICES])
+def test_auto_chooses_the_method_that_serves_the_case(F, times, f, methods):
+    result = invlap.invert(F, times, full_output=True)
+    reported = [result.method] * len(times) if isinstance(result.method, str) else list(result.method)
+    assert reported == methods
+    exact = np.array([f(t) for t in times])
+    np.testing.assert_allclose(result.value, exact, rtol=1e-13, atol=1e-300)
+    assert np.all(np.abs(result.value - exact) <= result.error + 1e-300)
+
