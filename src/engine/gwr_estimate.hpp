@@ -34,9 +34,11 @@ void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
 
 // Adds to `result` the error of samples that could not be made exact to the
 // working precision (the raises ran out): `worst_accuracy`, the fewest right
-// bits of any sample, below `bits`. See gwr_estimate.cpp.
+// bits of any sample, below `bits`; `blind_radius`, e with rad < 2^e for the
+// samples with no right bit (ExpressionSampler::widest_blind_radius), at
+// s = k ln2 / t. See gwr_estimate.cpp.
 void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
-                                long worst_accuracy);
+                                long worst_accuracy, long blind_radius, double t);
 
 // Two functionals or estimates that agreed to the last bit leave an error of a
 // few hundred units of the rho precision's last place: 2^(8 - rho_bits) |value|.

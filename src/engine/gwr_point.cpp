@@ -43,7 +43,8 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
                 [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
         }
     }
-    add_sample_shortfall_noise(result, plan.m, plan.bits, level.sampler->worst_accuracy());
+    add_sample_shortfall_noise(result, plan.m, plan.bits, level.sampler->worst_accuracy(),
+                               level.sampler->widest_blind_radius(), t);
     add_cancellation_noise(result, plan.m, plan.bits, level.sampler->largest_exponent(), t,
                            stationary);
     return result;

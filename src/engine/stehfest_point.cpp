@@ -119,7 +119,8 @@ PointResult StehfestPointSolver::solve_at(Level& level, double t, const double* 
                        static_cast<std::uint8_t>(Method::stehfest)};
     // The same samples as GWR's, combined by weights as large: their shortfall
     // is magnified alike.
-    add_sample_shortfall_noise(result, level.plan.m, bits, level.sampler->worst_accuracy());
+    add_sample_shortfall_noise(result, level.plan.m, bits, level.sampler->worst_accuracy(),
+                               level.sampler->widest_blind_radius(), t);
     if (text != nullptr) {
         *text = decimal_text(value, text_length(result, text_digits, bits));
     }
