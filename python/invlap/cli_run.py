@@ -54,7 +54,7 @@ def run_inversions(expression, times, curves, options, derivative, warn):
 
 def _invert(label, expression, times, params, options, progress, k, n):
     result = invlap.invert(expression, times, full_output=True, output="mpmath",
-                           progress=progress, **options, **params)
+                           progress=progress, params=params, **options)
     method = result.method
     if not isinstance(method, str):
         method = np.reshape(np.asarray(method, dtype=object), (k, n))
@@ -71,7 +71,8 @@ def _derivative(expression, times, params, options, progress, k, n):
     left out: the inverse of s F(s) alone still gives f' for t > 0.
     """
     name = _unused_name(params)
-    start = invlap.invert(expression, 0.0, progress=progress.part(k * n), **options, **params)
+    start = invlap.invert(expression, 0.0, progress=progress.part(k * n), params=params,
+                          **options)
     start = np.where(np.isfinite(start), start, 0.0)
     shifted = f"s*({expression}\n) - {name}"  # the newline ends any comment in F
     slope = _invert("t*df/dt", shifted, times, {**params, name: start}, options,

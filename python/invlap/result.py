@@ -1,6 +1,7 @@
 """What an inversion returns besides its values, and the warning it gives."""
 
 import dataclasses
+from typing import Any
 
 import numpy as np
 
@@ -45,14 +46,14 @@ class InversionResult:
         times asked): each G_k was inverted at t - a_k. Empty when none were.
     """
 
-    value: object
-    error: object
-    method: str
+    value: Any
+    error: Any
+    method: Any  # str, or an object array of names
     digits: int
-    error_log10: object = None
-    shifts: tuple = ()
+    error_log10: Any = None
+    shifts: tuple[float, ...] = ()
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         shifts = f", shifts={self.shifts!r}" if self.shifts else ""
         return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
                 f"method={self.method!r}, digits={self.digits}, "
