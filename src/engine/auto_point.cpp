@@ -35,7 +35,7 @@ constexpr double convergence_gain = 10.0;
 // The estimate relative to the value; absolute where the value is 0 (the
 // tolerance is absolute there too).
 double relative_error(const PointResult& r) {
-    return r.error;
+    return r.value == 0.0 ? r.error : r.error / std::fabs(r.value);
 }
 
 }  // namespace
