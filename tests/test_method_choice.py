@@ -21,6 +21,11 @@ CHOICES = [
      ["gwr", "talbot", "euler"]),
     # Growth e^t: GWR's first sample ln2/t lies left of the pole at t = 2.
     ("1/(s-1)", [0.5, 2.0], math.exp, ["gwr", "talbot"]),
+    # Poles at 0, -1, -2, ... without end: no scan can vouch that none lies
+    # right of GWR's samples, so Talbot confirms GWR's value, and where its
+    # estimate is the smaller it is the one kept. f = (1 - e^-t)^(-1/2) / sqrt(pi).
+    ("gamma(s)/gamma(s+0.5)", [0.01, 0.1, 1.0, 20.0],
+     lambda t: 1 / math.sqrt(-math.expm1(-t) * math.pi), ["talbot", "talbot", "talbot", "gwr"]),
     # Flat at t = 0: GWR's further levels converge, the contours would cost more.
     ("exp(-sqrt(s))/s", [0.01, 1.0], lambda t: math.erfc(1 / (2 * math.sqrt(t))), ["gwr", "gwr"]),
 ]
