@@ -91,9 +91,10 @@ def leaks(call, per=200):
     return all(b >= 1 for b, _ in deltas) or all(m >= 1024 for _, m in deltas)
 
 
-def command_on_a_terminal(arguments, **popen):
+def command_on_a_terminal(arguments, shows=b"/400 [", **popen):
     """The invlap command started with its stderr on a fresh pseudo-terminal, and
-    the terminal's reading end, once the progress bar shows (or two minutes pass)."""
+    the terminal's reading end, once the progress bar shows `shows` (or two
+    minutes pass)."""
     import os
     import pty
     import select
@@ -105,7 +106,7 @@ def command_on_a_terminal(arguments, **popen):
     os.close(slave)
     seen = b""
     end = time.monotonic() + 120
-    while b"/400 [" not in seen and time.monotonic() < end:
+    while shows not in seen and time.monotonic() < end:
         if select.select([master], [], [], 0.5)[0]:
             seen += os.read(master, 4096)
     return child, master, seen

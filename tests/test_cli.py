@@ -6,6 +6,7 @@ import csv
 import itertools
 import os
 import pathlib
+import re
 import resource
 import signal
 import struct
@@ -207,3 +208,47 @@ def test_console_script_runs_the_demo():
     done = subprocess.run([script, "demo"], capture_output=True, text=True, timeout=300)
     assert done.returncode == 0, done.stderr
     assert done.stdout.startswith("invlap: inverse Laplace transforms")
+
+
+SOLVER = '''
+import time
+
+def F(s, a=1.0):
+    time.sleep(PAUSE)
+    return 1 / (s + a) ** 0.5
+'''
+
+
+def test_a_callable_reports_its_calls_of_F(tmp_path):
+    path = tmp_path / "solver.py"
+    path.write_text(SOLVER.replace("PAUSE", "0"))
+    done = run("invert", "--callable", f"{path}:F", "--t", "0.1..10:5", "--param", "a=2",
+               "--verbose")
+    assert done.returncode == 0, done.stderr
+    namespace = {}
+    exec(SOLVER.replace("PAUSE", "0"), namespace)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(namespace["F"], np.geomspace(0.1, 10, 5), a=2.0,
+                               full_output=True)
+    counted = result.evaluations
+    assert (f"invlap: f(t): {counted.calls} calls of F, {counted.values} values of s, "
+            "for 5 points;") in done.stderr
+    [rows] = table(done.stdout).values()
+    assert [float(row[1]) for row in rows] == pytest.approx(result.value, rel=1e-11)
+
+
+def test_a_callable_s_progress_bar_counts_values_of_F(tmp_path):
+    path = tmp_path / "solver.py"
+    path.write_text(SOLVER.replace("PAUSE", "0.01"))
+    child, master, seen = command_on_a_terminal(
+        ["invert", "--callable", f"{path}:F", "--t", "1e-2..1e2:5"], shows=b"F/s]")
+    try:
+        child.send_signal(signal.SIGINT)
+        assert child.wait(timeout=60) == 130
+    finally:
+        child.kill()
+        os.close(master)
+    # The total is invert's estimate of the values of s, not the 5 points.
+    totals = [int(x) for x in re.findall(rb"/(\d+) \[", seen)]
+    assert totals and all(200 <= total <= 2000 for total in totals)

@@ -28,8 +28,8 @@ from invlap._native import besseli_rust, besselk_rust, gwr_rust
 from invlap.bessel import besseli, besselk
 from invlap.expression import CompiledExpression, ExpressionError, compile_expression
 from invlap.invert import invert
-from invlap.result import AccuracyWarning, InversionResult
+from invlap.result import AccuracyWarning, Evaluations, InversionResult
 
-__all__ = ["invert", "InversionResult", "AccuracyWarning", "besseli", "besselk",
+__all__ = ["invert", "InversionResult", "AccuracyWarning", "Evaluations", "besseli", "besselk",
            "compile_expression", "CompiledExpression", "ExpressionError",
            "gwr_rust", "besseli_rust", "besselk_rust"]

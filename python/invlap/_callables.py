@@ -12,9 +12,12 @@ from invlap import _engine
 from invlap._callable_values import (
     complex_sample, complex_samples, real_sample, real_samples, refuse_text)
 from invlap._double_contours import (
-    EPS, EULER_M, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule, hyperbola, stehfest, talbot)
-from invlap._probe import probe
+    EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
+    hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
+from invlap._evaluations import Evaluator
+from invlap._probe import PROBES_PER_RAY, RAY_ANGLES, probe
 from invlap._progress import paced
+from invlap._rules import limit_kind, tolerance_met
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -30,35 +33,77 @@ SHIFT_MARGIN = 1.25
 # found, and stop at this many nodes (10^(M/3) magnifies the doubles' rounding).
 LINE_REACH = 3.0
 MOST_LINE_NODES = 60
+# A wide window's point whose rounding alone is this many times the tolerance is
+# not done again by decades (see _hyperbola_group).
+HOPELESS = 100.0
 
 
-def invert_callable(F, points, options, precision, vectorized, progress):
-    """(values, errors, texts or None, method names per point) of a callable F."""
+def invert_callable(F, points, options, precision, vectorized, progress, workers=1):
+    """(values, errors, texts or None, method names per point, carried log10 or
+    None, Evaluations) of a callable F, called from `workers` threads."""
     if precision == "multi":
         if vectorized:
             raise ValueError("vectorized applies to precision='double' only")
         if options.method not in ("auto", "gwr"):
             raise ValueError("precision='multi' works with method 'gwr' (or 'auto')")
-        value, error, texts, carried = _invert_multi(F, points, options, progress)
-        return value, error, texts, _names(points, "gwr"), carried
+        # mpf values are made under mpmath's global precision, which one thread
+        # sets for all: F runs on this thread only.
+        calls = Evaluator(F, True, 1, None)
+        value, error, texts, carried = _invert_multi(calls, points, options, progress)
+        return value, error, texts, _names(points, "gwr"), carried, calls.summary()
     check_double_size(options.method, options.M)
+    calls = Evaluator(F, vectorized, workers, progress)
+    try:
+        value, error, methods = _invert_doubles(calls, points, options)
+    finally:
+        calls.close()
+    # Doubles' samples make estimates of at least the doubles' rounding: none
+    # falls below the double range, so nothing is carried.
+    return value, error, None, methods, None, calls.summary()
+
+
+def _invert_doubles(calls, points, options):
     value = np.empty(points.count)
     error = np.empty(points.count)
     methods = _names(points, "gwr")
     positive = np.flatnonzero(points.t > 0)
+    initial = np.flatnonzero(points.t == 0)
+    calls.expect(len(DOUBLE_LIMIT_EXPONENTS) * initial.size)
     if positive.size:
         method = options.method
+        planned = "hyperbola" if method == "auto" else method
+        expected = _expected_values(planned, points, positive, options)
+        calls.expect(expected + (method == "auto"))
         if method == "auto":
-            complex_capable = accepts_complex(F, points, positive[0], vectorized)
-            method = ("hyperbola" if vectorized else "talbot") if complex_capable else "gwr"
-        v, e, names = _invert_double(F, points, positive, method, options, vectorized, progress)
+            # The hyperbola's windows share every node among their times: each
+            # value of F serves a whole window, for plain callables as well.
+            method = "hyperbola" if accepts_complex(calls, points, positive[0]) else "gwr"
+            calls.expect(_expected_values(method, points, positive, options) - expected)
+        v, e, names = _invert_double(calls, points, positive, method, options)
         value[positive], error[positive], methods[positive] = v, e, names
-    for i in np.flatnonzero(points.t == 0):
-        value[i], error[i] = _double_initial_value(F, points, i, vectorized, options.digits)
+    for i in initial:
+        value[i], error[i] = _double_initial_value(calls, points, i, options.digits)
         methods[i] = "initial value"
-    # Doubles' samples make estimates of at least the doubles' rounding: none
-    # falls below the double range, so nothing is carried.
-    return value, error, None, methods, None
+    return value, error, methods
+
+
+def _expected_values(method, points, rows, options):
+    """About how many values of s the method will ask F for at the points rows:
+    the total a progress bar starts from (the hyperbola may add windows by
+    decades where its wide ones miss)."""
+    t = points.t[rows]
+    if method in ("gwr", "stehfest"):
+        return rows.size * 2 * (options.M or (max(DOUBLE_TERMS) if method == "gwr" else 8))
+    groups = int(parameter_groups(points.parameters[rows])[1].max()) + 1
+    probes = groups * PROBES_PER_RAY * len(RAY_ANGLES)
+    if method == "hyperbola":
+        ratio = wide_ratio(t)
+        windows = max(1, math.ceil(math.log10(float(t.max() / t.min())) / math.log10(ratio)
+                                   + 1e-9))
+        return probes + groups * windows * sum(hyperbola_sizes(ratio))
+    if method == "talbot":
+        return probes + rows.size * (14 + 11)
+    return probes + rows.size * (31 + 27)
 
 
 def check_double_size(method, M):
@@ -87,14 +132,14 @@ def _names(points, name):
     return np.full(points.count, name, dtype=object)
 
 
-def accepts_complex(F, points, i, vectorized):
+def accepts_complex(calls, points, i):
     """Whether F takes a complex s and gives a complex F(s): found out by calling F
     once, at s = 1 + 1j with the parameters of point i. Any exception, or a result
     that is not a complex number off the real axis, says no."""
-    keywords = _keywords(points, [i], vectorized)
+    keywords = _keywords(points, [i], calls.vectorized)
     try:
-        s = np.array([[1 + 1j]]) if vectorized else 1 + 1j
-        value = complex(np.asarray(F(s, **keywords)).ravel()[0])
+        s = np.array([[1 + 1j]]) if calls.vectorized else 1 + 1j
+        value = complex(np.asarray(calls.vector(s, keywords)).ravel()[0])
     except Exception:
         return False
     return value.imag != 0 and math.isfinite(value.real) and math.isfinite(value.imag)
@@ -106,23 +151,20 @@ def _keywords(points, rows, vectorized):
     return {name: float(points.parameters[rows[0], j]) for j, name in enumerate(points.names)}
 
 
-def _complex_sampler(F, points, rows, vectorized):
+def _complex_sampler(calls, points, rows):
     """sample(z, which): F at the complex nodes z, one row of nodes per point, with
     the parameters of points rows[which]."""
     def sample(z, which):
         chosen = rows[np.asarray(which)]
-        if vectorized:
+        if calls.vectorized:
             keywords = _keywords(points, chosen, True)
-            return np.broadcast_to(complex_samples(F, F(z, **keywords)), z.shape)
-        out = np.empty(z.shape, dtype=complex)
-        for r in range(z.shape[0]):
-            keywords = _keywords(points, [chosen[r]], False)
-            out[r] = [complex_sample(F, F(complex(x), **keywords)) for x in z[r].tolist()]
-        return out
+            return np.broadcast_to(complex_samples(calls.F, calls.vector(z, keywords)), z.shape)
+        keywords = [_keywords(points, [r], False) for r in chosen.tolist()]
+        return calls.each(z, keywords, complex_sample, complex)
     return sample
 
 
-def _invert_double(F, points, rows, method, options, vectorized, progress):
+def _invert_double(calls, points, rows, method, options):
     """(values, errors, method names) at the points `rows` (all t > 0)."""
     t = points.t[rows]
     names = np.full(rows.size, method, dtype=object)
@@ -130,15 +172,15 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
         terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
         width = 2 * max(terms)
         s = np.arange(1, width + 1) * (LN2 / t)[:, None]
-        samples = _double_samples(F, s, points.parameters[rows], points.names, vectorized)
+        samples = _double_samples(calls, s, points.parameters[rows], points.names)
         if method == "stehfest":
             return (*stehfest(samples, t, terms[0]), names)
         v = np.empty(t.size)
         e = np.empty(t.size)
         _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
-                                      workers=options.workers, progress=progress)
+                                      workers=options.workers, progress=None)
         return v, e, names
-    plain = _complex_sampler(F, points, rows, vectorized)
+    plain = _complex_sampler(calls, points, rows)
     shift, height = _placement(plain, points, rows, t)
     # F(s + shift): its singularities lie left of the imaginary axis, f of it is
     # f e^(-shift t), smooth enough for the rules; the growth is put back below.
@@ -149,7 +191,8 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
         v, e = euler(sample, t, which)
     else:
         if method == "hyperbola":
-            v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows)
+            v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows, height,
+                                                              options.digits)
         else:
             v, e, line, line_error = talbot(sample, t, which)
         if options.method == "auto":
@@ -166,14 +209,21 @@ def _placement(sample, points, rows, t):
     """(shift, height) per point from probes of F, once per set of parameters: the
     shift puts every singularity found left of the imaginary axis; the height is
     how far up the imaginary direction the singularities found reach."""
-    _, first, group = np.unique(points.parameters[rows], axis=0, return_index=True,
-                                return_inverse=True)
+    first, group = parameter_groups(points.parameters[rows])
     sigma, height = probe(lambda z, which: sample(z, first[np.asarray(which)]), first,
                           float(t.min()), float(t.max()))
-    group = group.ravel()
     # A margin past the singularity: the rules converge slowly close to it.
     shift = np.where(sigma > 0, sigma * SHIFT_MARGIN, 0.0)[group]
     return shift, height[group]
+
+
+def parameter_groups(parameters):
+    """(first row of each distinct parameter set, group of each row). Without
+    parameters every row is one group: no sort for the common small call."""
+    if parameters.shape[1] == 0:
+        return np.zeros(1, dtype=np.intp), np.zeros(parameters.shape[0], dtype=np.intp)
+    _, first, group = np.unique(parameters, axis=0, return_index=True, return_inverse=True)
+    return first, group.ravel()
 
 
 def _beyond_reach(sample, t, which, height, v, e, names):
@@ -195,68 +245,95 @@ def _beyond_reach(sample, t, which, height, v, e, names):
     return v, e
 
 
-def _hyperbola_by_parameters(sample, points, rows):
+def _hyperbola_by_parameters(sample, points, rows, height, digits):
     """The hyperbola's nodes are shared by the points of a window, which must share
     F's parameters: one group of windows per distinct parameter set."""
     t = points.t[rows]
     out = [np.empty(t.size) for _ in range(4)]
-    _, group = np.unique(points.parameters[rows], axis=0, return_inverse=True)
-    group = group.ravel()
+    _, group = parameter_groups(points.parameters[rows])
     for g in range(group.max() + 1):
         members = np.flatnonzero(group == g)
-        for array, part in zip(out, hyperbola(sample, t[members], members)):
+        parts = _hyperbola_group(sample, t[members], members, height[members], digits)
+        for array, part in zip(out, parts):
             array[members] = part
     return out
 
 
-def _double_samples(F, s, parameters, names, vectorized):
+def _hyperbola_group(sample, t, which, height, digits):
+    """(value, error, line value, line error) of one parameter set's times.
+
+    Where the probes found a singularity off the real axis, windows of a decade,
+    each checked against the Bromwich line: the contour may pass such a pole by.
+    Where they found none, nothing the probes can see stands where a contour of
+    any width could pass it by, and the line's check cannot change the answer:
+    one wide window first (or as few as cover the times), and windows of a decade
+    for the points it cannot meet for want of nodes, each keeping the better
+    estimated value. Where the doubles' rounding alone stands far above the
+    tolerance, f is tiny against F's scale there: a decade's nodes magnify the
+    rounding about as much, and would only add values of F."""
+    if (height > 0).any():
+        return hyperbola(sample, t, which)
+    ratio = wide_ratio(t)
+    rounding = np.empty(t.size)
+    value, error, line, line_error = hyperbola(sample, t, which, checked=False, ratio=ratio,
+                                               rounding=rounding)
+    if ratio == HYPERBOLA_WINDOW:
+        return value, error, line, line_error
+    tolerance = 10.0 ** -digits * np.abs(value)
+    with np.errstate(invalid="ignore"):
+        missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
+    if missed.size:
+        again, again_error, _, _ = hyperbola(sample, t[missed], which[missed], checked=False)
+        better = again_error < error[missed]
+        value[missed[better]] = again[better]
+        error[missed[better]] = again_error[better]
+    return value, error, line, line_error
+
+
+def _double_samples(calls, s, parameters, names):
     """F at every point of s (n, width) as a C-contiguous float64 array."""
-    if vectorized:
+    if calls.vectorized:
         keywords = {name: parameters[:, j:j + 1] for j, name in enumerate(names)}
-        samples = real_samples(F, F(s, **keywords))
+        samples = real_samples(calls.F, calls.vector(s, keywords))
         if samples.shape != s.shape:
             samples = np.broadcast_to(samples, s.shape)
         return np.ascontiguousarray(samples)
-    samples = np.empty(s.shape)
-    for i in range(s.shape[0]):
-        keywords = {name: float(parameters[i, j]) for j, name in enumerate(names)}
-        row = samples[i]
-        for k, point in enumerate(s[i].tolist()):
-            row[k] = real_sample(F, F(point, **keywords))
-    return samples
+    keywords = [{name: float(row[j]) for j, name in enumerate(names)}
+                for row in parameters.tolist()]
+    return calls.each(s, keywords, real_sample, float)
 
 
-def _double_initial_value(F, points, i, vectorized, digits):
+def _double_initial_value(calls, points, i, digits):
     keywords = {name: float(points.parameters[i, j]) for j, name in enumerate(points.names)}
     s = [2.0 ** e for e in DOUBLE_LIMIT_EXPONENTS]
-    if vectorized:
+    if calls.vectorized:
         arrays = {k: np.asarray([v]) for k, v in keywords.items()}
-        g = [x * float(real_samples(F, F(np.asarray([x]), **arrays)).ravel()[0]) for x in s]
+        g = [x * float(real_samples(calls.F, calls.vector(np.asarray([x]), arrays)).ravel()[0])
+             for x in s]
     else:
-        g = [x * real_sample(F, F(x, **keywords)) for x in s]
+        g = [x * real_sample(calls.F, calls.vector(x, keywords)) for x in s]
     return limit_of_scaled(g, digits)
 
 
 def limit_of_scaled(g, digits):
     """f(0+) and its error from s F(s) at geometrically growing s (g, in order).
 
-    The same rule as the engine's for expressions: the last value when the last two
-    agree within 10^(-digits/2) of the values' size; +-inf when |s F(s)| grows by half
-    at every step; NaN otherwise.
+    The engine's rule for expressions (limit_kind): the last value when the last two
+    agree; +-inf when |s F(s)| grows at every step; NaN otherwise.
     """
     magnitudes = [abs(float(x)) for x in g]
     if not all(math.isfinite(m) for m in magnitudes):
         return math.nan, math.nan
     spread = abs(float(g[-1] - g[-2]))
-    if spread <= 10.0 ** (-0.5 * digits) * max(magnitudes):
+    kind = limit_kind(magnitudes, spread, (g[-1] > 0) == (g[-2] > 0), digits)
+    if kind == "settled":
         return float(g[-1]), spread
-    growing = all(b >= 1.5 * a for a, b in zip(magnitudes, magnitudes[1:]))
-    if growing and (g[-1] > 0) == (g[-2] > 0):
+    if kind == "unbounded":
         return math.copysign(math.inf, float(g[-1])), 0.0
     return math.nan, math.nan
 
 
-def _invert_multi(F, points, options, progress):
+def _invert_multi(calls, points, options, progress):
     import mpmath
 
     levels = _engine.gwr_levels(options.digits, options.M or 0)
@@ -265,12 +342,12 @@ def _invert_multi(F, points, options, progress):
     carried = np.full(points.count, np.nan)
     texts = []
     report = paced(progress)
-    tolerance = 10.0 ** -options.digits
     for i in range(points.count):
         keywords = {name: float(points.parameters[i, j]) for j, name in enumerate(points.names)}
         t = float(points.t[i])
         if t == 0:
-            value[i], error[i] = _multi_initial_value(F, keywords, levels[0][1], options.digits)
+            value[i], error[i] = _multi_initial_value(calls, keywords, levels[0][1],
+                                                      options.digits)
             texts.append(repr(float(value[i])))
             continue
         for m, bits in levels:
@@ -279,11 +356,11 @@ def _invert_multi(F, points, options, progress):
             _engine.require_value_samples_memory(m, bits)
             with mpmath.workprec(bits):
                 a = mpmath.ln2 / mpmath.mpf(t)
-                samples = [_exact_sample(refuse_text(F, F(k * a, **keywords)))
+                samples = [_exact_sample(refuse_text(calls.F, calls.vector(k * a, keywords)))
                            for k in range(1, 2 * m + 1)]
             v, e, text, log10 = _engine.invert_value_samples(t, samples, m, bits,
                                                              options.digits)
-            if e <= tolerance * abs(v) or math.isnan(v):
+            if tolerance_met(v, e, options.digits) or math.isnan(v):
                 break
         value[i], error[i], carried[i] = v, e, log10
         texts.append(text)
@@ -303,10 +380,10 @@ def _exact_sample(x):
     return (("-" if sign else "") + format(int(mantissa), "x"), int(exponent))
 
 
-def _multi_initial_value(F, keywords, bits, digits):
+def _multi_initial_value(calls, keywords, bits, digits):
     import mpmath
 
     with mpmath.workprec(bits):
         s = [mpmath.mpf(2) ** e for e in (bits // 2, bits, 2 * bits, 4 * bits)]
-        g = [x * mpmath.mpf(refuse_text(F, F(x, **keywords))) for x in s]
+        g = [x * mpmath.mpf(refuse_text(calls.F, calls.vector(x, keywords))) for x in s]
     return limit_of_scaled(g, digits)

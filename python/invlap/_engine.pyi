@@ -12,6 +12,13 @@ MAX_DIGITS: Final[int]
 MAX_WORKERS: Final[int]
 MAX_M: Final[int]
 progress_interval_s: Final[float]
+# The engine's rules (rule_entry_points.cpp): each method as (name, samples
+# "real" or "complex", usable for expressions, usable for callables), at its
+# code; each function of the expression language as (name, SymPy's name,
+# takes an order); the digits a value's text carries beyond those asked for.
+METHODS: Final[tuple[tuple[str, str, bool, bool], ...]]
+FUNCTIONS: Final[tuple[tuple[str, str, bool], ...]]
+TEXT_EXTRA_DIGITS: Final[int]
 
 _Floats = npt.NDArray[np.float64]
 _Progress = Callable[[int], object] | None
@@ -68,3 +75,8 @@ def bessel(
 ) -> list[str] | None: ...
 def require_value_samples_memory(m: int, bits: int) -> None: ...
 def gwr_levels(digits: int, m: int = 0) -> list[tuple[int, int]]: ...
+def tolerance_met(value: float, error: float, digits: int, /) -> bool: ...
+def tolerance_missed(values: _Floats, errors: _Floats, digits: int, /) -> int: ...
+def limit_kind(
+    magnitudes: Sequence[float], spread: float, same_sign: bool, digits: int, /
+) -> Literal["settled", "unbounded", "unsettled"]: ...

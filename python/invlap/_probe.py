@@ -7,9 +7,11 @@ probes find places the contours, and what they cannot rule out is folded
 into the estimates by the callers.
 
 The probes are a net, not a proof: a pole between two rays far from both can
-slip through. They cost one call of F per ray for a vectorized F (about
+slip through. They cost one call of a vectorized F for all the rays (about
 PROBES_PER_RAY points each), per distinct set of parameters.
 """
+
+import functools
 
 import numpy as np
 
@@ -31,58 +33,67 @@ def probe(sample, rows, t_min, t_max):
     """(sigma, height) per row: the largest real part of a singularity found (-inf
     where none) and the largest |Im| of one found off the real axis (0 where none).
     sample(z, which) gives F at the complex points z, one row per point `which`."""
-    radii = np.geomspace(1e-3 / t_max, 1e4 / t_min, PROBES_PER_RAY)
+    rays, step = _rays(t_min, t_max)
     sigma = np.full(rows.size, -np.inf)
     height = np.zeros(rows.size)
-    for angle in RAY_ANGLES:
-        ray = radii * np.exp(1j * angle)
-        with np.errstate(all="ignore"):
-            values = sample(np.broadcast_to(ray, (rows.size, ray.size)).copy(),
-                            np.arange(rows.size))
+    # Every ray in one call of a vectorized F: a small call's cost is mostly
+    # the calls' own.
+    with np.errstate(all="ignore"):
+        values = np.asarray(sample(np.tile(rays.reshape(-1), (rows.size, 1)),
+                                   np.arange(rows.size))).reshape((rows.size,) + rays.shape)
+    bad = _singular_places(rays, values)
+    for r, k in zip(*np.nonzero(bad.any(axis=-1))):
+        places = rays[k][bad[r, k]]
         # A singularity found next to a sample lies within about a step of it:
         # off the real axis its real part counts only where it stays positive
         # a step to the left (poles of oscillating f sit near the imaginary
         # axis, and a shift by a sample's real part would amplify the rounding
         # by e^(shift t) for nothing).
-        step = radii * (radii[1] / radii[0] - 1)
-        for r in range(rows.size):
-            bad = _singular_places(ray, values[r], real_axis=angle == 0.0)
-            if not bad.any():
-                continue
-            places = ray[bad]
-            real = places.real if angle == 0.0 else places.real - step[bad]
-            if (real > 0).any():
-                sigma[r] = max(sigma[r], float(places.real[real > 0].max()))
-            height[r] = max(height[r], float((np.abs(places.imag) + step[bad]).max()))
+        real = places.real if k == 0 else places.real - step[bad[r, k]]
+        if (real > 0).any():
+            sigma[r] = max(sigma[r], float(places.real[real > 0].max()))
+        height[r] = max(height[r], float((np.abs(places.imag) + step[bad[r, k]]).max()))
     return sigma, height
 
 
-def _singular_places(ray, values, real_axis):
-    """Whether F looks singular next to each point of the ray."""
+@functools.lru_cache(maxsize=64)
+def _rays(t_min, t_max):
+    """The rays' points (rays, PROBES_PER_RAY), the real axis first, and the step
+    from each radius to the next; made once per span of times."""
+    radii = np.geomspace(1e-3 / t_max, 1e4 / t_min, PROBES_PER_RAY)
+    rays = np.array([radii * np.exp(1j * angle) for angle in RAY_ANGLES])
+    return rays, radii * (radii[1] / radii[0] - 1)
+
+
+def _singular_places(rays, values):
+    """Whether F looks singular next to each point of each ray (rows, rays, points)."""
     magnitude = np.abs(values)
     bad = ~np.isfinite(magnitude)
-    bad[1:-1] |= _peaks(magnitude)
+    bad[..., 1:-1] |= _peaks(magnitude)
     # A branch point keeps F bounded but not its derivative: the change from
     # one sample to the next, against the step, peaks there instead.
     with np.errstate(all="ignore"):
-        slope = np.abs(np.diff(values)) / np.abs(np.diff(ray)) * np.abs(ray[1:])
-    bad[2:-1] |= _peaks(slope, SLOPE_PEAK_RATIO)
-    if real_axis:
+        slope = (np.abs(np.diff(values, axis=-1)) / np.abs(np.diff(rays, axis=-1))
+                 * np.abs(rays[:, 1:]))
+    bad[..., 2:-1] |= _peaks(slope, SLOPE_PEAK_RATIO)
+    for r in range(values.shape[0]):
         # A real pole changes the sign of a real F across it: the later of
         # the two samples bounds its place from above.
         # A zero of F changes the sign too, but there |F| falls toward it where
         # at a pole it rises: the pair around the change must stand above the
         # samples beyond it.
-        real = values.real
+        real = values[r, 0].real
+        size = magnitude[r, 0]
         flips = np.flatnonzero(np.sign(real[:-1]) * np.sign(real[1:]) < 0)
         flips = flips[(flips > 0) & (flips < real.size - 2)]
-        around = np.maximum(magnitude[flips], magnitude[flips + 1])
-        beyond = np.maximum(magnitude[flips - 1], magnitude[flips + 2])
-        bad[flips[around > beyond] + 1] = True
+        around = np.maximum(size[flips], size[flips + 1])
+        beyond = np.maximum(size[flips - 1], size[flips + 2])
+        bad[r, 0, flips[around > beyond] + 1] = True
     return bad
 
 
 def _peaks(sizes, ratio=PEAK_RATIO):
-    """Whether each inner entry stands `ratio` times above both its neighbours."""
+    """Whether each inner entry (along the last axis) stands `ratio` times above
+    both its neighbours."""
     with np.errstate(invalid="ignore"):
-        return sizes[1:-1] > ratio * np.maximum(sizes[:-2], sizes[2:])
+        return sizes[..., 1:-1] > ratio * np.maximum(sizes[..., :-2], sizes[..., 2:])

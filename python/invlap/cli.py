@@ -19,14 +19,17 @@ import mpmath
 import invlap
 from invlap.cli_arguments import (
     CommandError, Curves, check_workers, parse_param, parse_times)
+from invlap.cli_callable import load_callable
 from invlap.cli_files import OutputFile, refuse_same_file
-from invlap.cli_output import table_lines, write_csv
+from invlap.cli_output import cost_lines, table_lines, write_csv
 
 __all__ = ["main"]
 
 PROG = "invlap"
 DEFAULT_TIMES = "1e-2..1e2:41"
 DEFAULT_DIGITS = 15
+# A callable returns doubles: invert's default for them.
+CALLABLE_DIGITS = 12
 # Failures that come from what the user asked for, as opposed to faults of the program.
 USER_ERRORS = (ValueError, TypeError, OSError, MemoryError)
 
@@ -64,6 +67,12 @@ overwritten (keeping its permissions and hard links); a symlink is followed to
 the file it points to. Refused before any work: an empty name, a directory, a
 read-only file, and the same file for --csv and --plot.
 
+With --callable, EXPR names a Python function instead of an expression:
+MODULE:NAME (a module on the Python path) or FILE.py:NAME, called once per
+value of s with a float or complex s and the parameters as keywords; the
+progress bar then counts the values of s it has given. --verbose reports the
+calls of F and the time spent in F against the whole run.
+
 An expression that starts with '-' goes last, after '--':
   invlap invert --t 1 -- "-1/s"
 example:
@@ -98,8 +107,9 @@ def _parser():
                      help="the times (see below)")
     inv.add_argument("--param", action="append", default=[], metavar="NAME=VALUES",
                      help="a parameter of EXPR; repeat for each (see below)")
-    inv.add_argument("--digits", type=int, default=DEFAULT_DIGITS, metavar="D",
-                     help=f"significant digits wanted (default {DEFAULT_DIGITS})")
+    inv.add_argument("--digits", type=int, metavar="D",
+                     help=f"significant digits wanted (default {DEFAULT_DIGITS}; "
+                     f"{CALLABLE_DIGITS} with --callable)")
     inv.add_argument("--method", metavar="M",
                      help="the inversion method (default: the library's choice)")
     inv.add_argument("--workers", type=int, metavar="N",
@@ -109,6 +119,12 @@ def _parser():
                      help="draw f(t) into FILE.png, .svg or .pdf (needs matplotlib)")
     inv.add_argument("--derivative", action="store_true",
                      help="add the well-test derivative t*df/dt")
+    inv.add_argument("--callable", action="store_true",
+                     help="EXPR names a Python function F(s, **params) returning doubles "
+                     "instead: MODULE:NAME or FILE.py:NAME (for a numerical solver)")
+    inv.add_argument("--verbose", action="store_true",
+                     help="say on stderr how long the work took and, with --callable, "
+                     "how many calls of F it took and the time spent in F")
     inv.set_defaults(run=_invert, parser=inv)
 
     bessel = commands.add_parser(
@@ -129,6 +145,9 @@ def _parser():
 def _invert(args):
     times = parse_times(args.times)
     curves = Curves.from_params([parse_param(p) for p in args.param], times.size)
+    transform = load_callable(args.expression) if args.callable else args.expression
+    if args.digits is None:
+        args.digits = CALLABLE_DIGITS if args.callable else DEFAULT_DIGITS
     options = {"digits": args.digits}
     options.update({k: v for k, v in (("method", args.method),
                                       ("workers", check_workers(args.workers)))
@@ -142,9 +161,12 @@ def _invert(args):
         from invlap.cli_plot import check_plot_target
         plot_format = check_plot_target(args.plot)
     from invlap.cli_run import run_inversions
-    series = run_inversions(args.expression, times, curves, options, args.derivative,
+    series = run_inversions(transform, times, curves, options, args.derivative,
                             warn=_warn)
     _deliver(args, times, curves, series, csv_file, plot_file, plot_format)
+    if args.verbose:
+        for line in cost_lines(series):
+            print(f"{PROG}: {line}", file=sys.stderr)
 
 
 def _deliver(args, times, curves, series, csv_file, plot_file, plot_format):

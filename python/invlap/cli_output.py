@@ -4,7 +4,7 @@ import csv
 
 import mpmath
 
-__all__ = ["table_lines", "write_csv"]
+__all__ = ["cost_lines", "table_lines", "write_csv"]
 
 
 def _number(value, digits):
@@ -48,3 +48,19 @@ def write_csv(path, times, curves, series, digits):
                     x for s in series
                     for x in (_number(s.values[c, j], digits), f"{s.errors[c, j]:.2e}")]
                     + [method])
+
+
+def cost_lines(series):
+    """One line per series: its time and, for a callable, its calls of F and the
+    time spent in F (what an expensive F's user needs to see)."""
+    lines = []
+    for s in series:
+        counted = s.evaluations
+        if counted is None:
+            lines.append(f"{s.label}: {s.values.size} points in {s.seconds:.3g} s")
+            continue
+        share = counted.seconds_in_F / counted.seconds if counted.seconds > 0 else 0.0
+        lines.append(f"{s.label}: {counted.calls} calls of F, {counted.values} values of s, "
+                     f"for {s.values.size} points; {counted.seconds:.3g} s, of which "
+                     f"{counted.seconds_in_F:.3g} s in F ({100 * share:.0f} %)")
+    return lines

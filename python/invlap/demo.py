@@ -27,6 +27,9 @@ TIMES = [0.5, 2.0]
 # dimensionless form (van Everdingen & Hurst 1949): the transform of the finite
 # wellbore radius solution. Late in time it follows Jacob's line (ln t + 0.80907)/2.
 RADIAL = "besselk(0, sqrt(s))/(s*sqrt(s)*besselk(1, sqrt(s)))"
+# The finite-difference example's grid: a grid error of about 4e-4, and the
+# demo's two inversions in a few seconds.
+CELLS = 1000
 
 
 def transform_table(digits):
@@ -58,6 +61,36 @@ def radial_flow():
         print(f"{ti:10.3g} {p:22.15g} {e:9.1e} {(math.log(ti) + 0.80907) / 2:10.5f}")
 
 
+def expensive_transform():
+    """A numerical F: a finite-difference solve per s (invlap.demo_solver), inverted
+    on 200 times over six decades, with its cost and a check against the case
+    that has a closed form."""
+    import time
+
+    from invlap.demo_solver import radial_flow_solver
+
+    print("\nAn expensive F: a finite-difference solver of radial flow with a skin zone,")
+    print("one sparse solve per value of s (invlap.demo_solver), 200 times from 1e-2 to 1e4")
+    t = np.geomspace(1e-2, 1e4, 200)
+    one = radial_flow_solver(cells=CELLS)
+    start = time.perf_counter()
+    for _ in range(20):
+        one(1.0 + 1.0j)
+    solve = (time.perf_counter() - start) / 20
+    for label, F in [("skin (k = 0.2 to r = 2)", radial_flow_solver(cells=CELLS)),
+                     ("no skin", radial_flow_solver(skin_permeability=1.0, cells=CELLS))]:
+        result = invlap.invert(F, t, digits=8, workers=1, full_output=True)
+        counted = result.evaluations
+        print(f"  {label}: {counted.values} solves for 200 times, {counted.seconds:.2f} s "
+              f"({counted.seconds / (counted.values * solve):.2f} x the solves' own time, "
+              f"{1e3 * solve:.1f} ms each)")
+    exact = invlap.invert(RADIAL, t)
+    worst = float(np.max(np.abs(result.value - exact) / exact))
+    print(f"  no skin against the closed form {RADIAL}:")
+    print(f"  largest relative difference {worst:.1e} (the grid's own error, about h^2; "
+          f"the inversion's estimate {float(np.max(result.error / result.value)):.0e})")
+
+
 def bessel_table():
     """I0, I1, K0 and K1 at a few points beside mpmath's values at 34 digits."""
     mpmath.mp.dps = 34
@@ -78,6 +111,7 @@ def main() -> None:
     transform_table(15)
     transform_table(30)
     radial_flow()
+    expensive_transform()
     bessel_table()
 
 

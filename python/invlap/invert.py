@@ -20,14 +20,13 @@ from invlap._workers import resolve_workers
 from invlap._shift_sum import invert_shifted
 from invlap._shifts import decompose
 from invlap.expression import CompiledExpression, compile_expression
-from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance, error_log10
+from invlap._rules import (COMPLEX_EXPRESSION_METHODS, EXPRESSION_METHODS, METHOD_NAMES,
+                           METHODS, text_digits, text_rounding_log10,
+                           tolerance_missed)
+from invlap.result import AccuracyWarning, InversionResult, error_log10
 
 __all__ = ["invert"]
 
-METHODS = ("auto", "gwr", "talbot", "euler", "stehfest", "hyperbola")
-# The engine's method codes, in its order (point_solver.hpp).
-ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initial value"],
-                          dtype=object)
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
 MAX_DIGITS = _engine.MAX_DIGITS
@@ -95,15 +94,20 @@ def invert(F: Any, t: ArrayLike, *, digits: int | None = None, method: str = "au
         and poles off the real axis. ``"euler"``: the Bromwich line with Euler
         summation (Abate-Whitt), also complex. ``"stehfest"``: Gaver-Stehfest, the
         classic of well-test practice, real samples. ``"hyperbola"`` (callables
-        only): one hyperbolic contour per window [t0, 10 t0] of times, so that a
-        vectorized F is called once per window. ``"auto"`` (default): for
+        only): one hyperbolic contour per window of times, each value of F shared
+        by every time of its window: windows [t0, 10 t0], or, where the probes find
+        no singularity off the real axis, one window up to [t0, 10^6 t0] and decades
+        for the times it cannot meet. ``"auto"`` (default): for
         expressions, delays and periodic factors first taken out by the shift
         theorem (``InversionResult.shifts``); then GWR where every singularity of F
         lies left of its first sample ln2/t, Talbot where its contour provably
         encloses the singularities that matter, the Bromwich line placed right of
         them, keeping the candidate of least relative error; for callables, a
         contour method if F accepts complex s (found out by calling F once with
-        s = 1+1j), placed by probes of F for its singularities, else GWR. A method
+        s = 1+1j), placed by probes of F for its singularities, else GWR; the
+        contour is the hyperbola, whose nodes serve a whole window of times, so
+        that F is asked for few values of s (about 800 for 1000 times over six
+        decades, most of them the probes'). A method
         that cannot be vouched for at a point gives an infinite estimate there.
     M : int, optional
         The method's size: Gaver terms (GWR, and half the terms of Stehfest) or
@@ -121,7 +125,16 @@ def invert(F: Any, t: ArrayLike, *, digits: int | None = None, method: str = "au
         Threads to spread the points over; default one per core, but one in the blocks
         of a Dask array and in a task of a ``distributed`` worker, where Dask's threads
         are the parallelism. At most 4096. Results are the same bits whatever the
-        number.
+        number. For a plain callable F (not `vectorized`) returning doubles, a
+        `workers` given spreads the values of s F is asked for over the threads,
+        each in a copy of the caller's context (NumPy's errstate holds); by
+        default F is called from the calling thread only, as an F that is not
+        thread-safe (a solver reusing one workspace) needs. That helps
+        where F releases the interpreter lock while it works, as NumPy on large
+        arrays, SciPy's sparse solvers and compiled code do: a finite-difference
+        solve per s then runs on every core. A pure-Python F holds the lock
+        throughout, so its calls take turns and one worker is as fast. A
+        vectorized F gets each array of s whole, in one call.
     full_output : bool, optional
         Return an :class:`InversionResult` with the values, their estimated
         absolute errors, the method used (per point where it varies) and the
@@ -138,7 +151,11 @@ def invert(F: Any, t: ArrayLike, *, digits: int | None = None, method: str = "au
     progress : callable, optional
         Called from the calling thread with the number of points done, at most every
         0.2 s counted from when its previous call returned; the work goes on in the
-        worker threads meanwhile, so a slow callable delays only itself. Not for Dask
+        worker threads meanwhile, so a slow callable delays only itself. For a
+        callable F returning doubles it counts the values of s F has given, the
+        cost that matters for an expensive F; a `progress` that takes two
+        arguments then also gets the estimated total, ``progress(done, total)``,
+        made before F is first called (it grows where the work does). Not for Dask
         input, whose progress Dask's own progress bars show.
     params : mapping of str to array_like, optional
         Named parameters of F, as in `**parameters`; the only way to give one
@@ -154,7 +171,9 @@ def invert(F: Any, t: ArrayLike, *, digits: int | None = None, method: str = "au
     numpy.ndarray or float or InversionResult
         f(t) as float64 in the broadcast shape (a float when every input is a
         scalar); mpmath values with ``output="mpmath"``; a Dask array (or a result
-        of two) for Dask input.
+        of two) for Dask input. For a callable F, ``InversionResult.evaluations``
+        says how many calls of F and values of s the inversion took, and how much
+        of the time went to F.
 
     Raises
     ------
@@ -200,14 +219,20 @@ def _invert_local(F, t, params, *, digits, method, M, workers, full_output, outp
     options = _Options.check(digits, method, M, workers, output, precision)
     points = broadcast_points(t, params)
     if callable(F) and not isinstance(F, str) and not _is_sympy(F):
-        value, error, texts, methods, carried = invert_callable(F, points, options, precision,
-                                                                vectorized, progress)
+        # F is called from threads only when asked: a solver that reuses its own
+        # workspace would give wrong values if two threads shared it.
+        calling_threads = 1 if workers is None else options.workers
+        value, error, texts, methods, carried, evaluations = invert_callable(
+            F, points, options, precision, vectorized, progress, calling_threads)
+        return _finish(points, value, error, texts, methods, options, full_output, carried,
+                       evaluations=evaluations)
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
-        if options.method == "hyperbola":
-            raise ValueError("method 'hyperbola' applies to callables; expressions have "
-                             "'talbot' and 'euler' for complex s")
+        if options.method not in EXPRESSION_METHODS:
+            complex_ones = " and ".join(repr(name) for name in COMPLEX_EXPRESSION_METHODS)
+            raise ValueError(f"method {options.method!r} applies to callables; expressions "
+                             f"have {complex_ones} for complex s")
         shifted = _shifted(F, points, options)
         if shifted is not None:
             value, error, texts, methods = invert_shifted(
@@ -331,14 +356,15 @@ def _invert_expression(F, points, options, progress):
         program, points.t, points.parameters, value, error, digits=options.digits,
         m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
         progress=progress, method=options.method, error_log10=carried)
-    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)], carried
+    return value, error, texts, METHOD_NAMES[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
-def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=()):
+def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=(),
+            evaluations=None):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
-    missed = beyond_tolerance(value, error, options.digits)
+    missed = tolerance_missed(value, error, options.digits)
     if options.output == "mpmath":
         value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
                                options.digits)
@@ -358,16 +384,16 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     if not full_output:
         return result
     return InversionResult(result, points.shaped(error), _method_report(points, methods),
-                           options.digits, points.shaped(logarithm), shifts)
+                           options.digits, points.shaped(logarithm), shifts, evaluations)
 
 
 def _returned_rounding_log10(value, options):
     """log10 of the rounding of each value into what `invert` returns: half a unit
-    in the last place of a float64, or half a unit of the last of the digits + 10
+    in the last place of a float64, or half a unit of the last of the text's
     digits an mpf is read from (-inf where the value is 0 or not finite)."""
     if options.output == "mpmath":
         import mpmath  # the values are mpf: their size may lie beyond the doubles'
-        return np.array([np.log10(0.5) - (options.digits + 9) + float(mpmath.log10(abs(v)))
+        return np.array([text_rounding_log10(options.digits) + float(mpmath.log10(abs(v)))
                          if mpmath.isfinite(v) and v != 0 else -np.inf for v in value])
     magnitude = np.abs(np.asarray(value, dtype=float))
     with np.errstate(divide="ignore", invalid="ignore"):
@@ -394,8 +420,8 @@ def _method_report(points, methods):
 def _mpmath_values(texts, digits):
     import mpmath
     out = np.empty(len(texts), dtype=object)
-    # The texts carry digits + 10 digits; read a few more, so the conversion adds no rounding.
-    with mpmath.workdps(digits + 13):
+    # Read the texts with a few digits more than they carry, so the conversion adds no rounding.
+    with mpmath.workdps(text_digits(digits) + 3):
         for i, text in enumerate(texts):
             out[i] = mpmath.mpf(text)
     return out

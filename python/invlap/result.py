@@ -5,7 +5,7 @@ from typing import Any
 
 import numpy as np
 
-__all__ = ["AccuracyWarning", "InversionResult"]
+__all__ = ["AccuracyWarning", "Evaluations", "InversionResult"]
 
 
 class AccuracyWarning(UserWarning):
@@ -14,6 +14,31 @@ class AccuracyWarning(UserWarning):
     The message says at how many; ``invert(..., full_output=True)`` gives every
     point's estimate.
     """
+
+
+@dataclasses.dataclass(frozen=True)
+class Evaluations:
+    """What the calls of a callable F cost.
+
+    Attributes
+    ----------
+    calls : int
+        How many times F was called (one per s for a plain callable; one per
+        array of s for a vectorized one).
+    values : int
+        How many values of s F was asked for.
+    seconds_in_F : float
+        Wall-clock time spent waiting for F (with several workers, the time
+        from handing out a batch of s to having all its values back).
+    seconds : float
+        Wall-clock time of the whole call of ``invert``; the difference is
+        invlap's own work.
+    """
+
+    calls: int
+    values: int
+    seconds_in_F: float
+    seconds: float
 
 
 @dataclasses.dataclass(frozen=True)
@@ -44,6 +69,11 @@ class InversionResult:
         The delays a_k taken out of F by the shift theorem, F(s) = sum_k
         exp(-a_k s) G_k(s) (periodic factors expanded into such sums for the
         times asked): each G_k was inverted at t - a_k. Empty when none were.
+    evaluations : Evaluations or None
+        For a callable F: how many calls of F and values of s the inversion
+        took, and the time spent in F against the whole call (see
+        :class:`invlap.Evaluations`). None for expressions, which are
+        evaluated natively, and for Dask input.
     """
 
     value: Any
@@ -52,27 +82,15 @@ class InversionResult:
     digits: int
     error_log10: Any = None
     shifts: tuple[float, ...] = ()
+    evaluations: Any = None  # an Evaluations, for callables
 
     def __repr__(self) -> str:
         shifts = f", shifts={self.shifts!r}" if self.shifts else ""
+        if self.evaluations is not None:
+            shifts += f", evaluations={self.evaluations!r}"
         return (f"InversionResult(value={self.value!r}, error={self.error!r}, "
                 f"method={self.method!r}, digits={self.digits}, "
                 f"error_log10={self.error_log10!r}{shifts})")
-
-
-def beyond_tolerance(value, error, digits):
-    """How many points miss the tolerance, NaN values included.
-
-    The tolerance is relative, 10**-digits * |value|, except for a value of exactly 0
-    (f(0+) = 0, say), where no relative error exists: there it is 10**-digits.
-    """
-    value = np.asarray(value, dtype=float)
-    error = np.asarray(error, dtype=float)
-    scale = np.where(value == 0, 1.0, np.abs(value))
-    with np.errstate(invalid="ignore"):
-        missed = ~(error <= 10.0 ** -digits * scale)
-    missed &= ~np.isinf(value)  # an infinite f(0+) is exact
-    return int(np.count_nonzero(missed))
 
 
 def error_log10(error, carried):

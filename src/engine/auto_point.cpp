@@ -2,7 +2,9 @@
 // cost of real samples only, and then nothing else runs: the automatic choice
 // costs what GWR costs there. GWR runs only where every singularity of F lies
 // left of its first sample ln2/t (MethodValidity); growth faster than that
-// would make its value meaningless whatever its estimate says.
+// would make its value meaningless whatever its estimate says. Nor does it
+// run where a singularity off the real axis makes f oscillate by t: its
+// estimate is less sure there (real_axis_guard.hpp), Talbot's is not.
 //
 // Where GWR does not meet the tolerance, the cause is either a function GWR
 // resolves with more terms (flat at t = 0, tiny against its scale) or one it
@@ -26,6 +28,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/real_axis_guard.hpp"
+
 namespace {
 
 // How much GWR's second level must improve on the first's estimate for its
@@ -43,15 +47,13 @@ double relative_error(const PointResult& r) {
 AutoPointSolver::AutoPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                                  std::uint32_t digits, MethodValidity& validity)
     : gwr_(program, levels, digits),
-      talbot_(program, fixed_talbot_rule(), Method::talbot, digits, 0, &validity),
-      euler_(program, euler_rule(), Method::euler, digits, 0, &validity), validity_(validity),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))) {}
+      talbot_(program, fixed_talbot_rule(), method_code("talbot"), digits, 0, &validity),
+      euler_(program, euler_rule(), method_code("euler"), digits, 0, &validity), validity_(validity),
+      tolerance_(digits) {}
 
 PointResult AutoPointSolver::solve(double t, const double* parameters, std::string* text,
                                    std::size_t text_digits) {
-    const auto met = [&](const PointResult& r) {
-        return !(r.error > tolerance_ * std::fabs(r.value));
-    };
+    const auto met = [&](const PointResult& r) { return tolerance_.met(r.value, r.error); };
     bool have = false;
     PointResult best;
     std::string best_text;
@@ -74,7 +76,10 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     };
     std::string candidate_text;
     std::string* wanted = text ? &candidate_text : nullptr;
-    if (validity_.real_axis_allows(t, parameters)) {
+    // Where f oscillates, real samples cannot see it, and GWR's estimate is
+    // no longer sure (real_axis_guard.hpp): the contours serve.
+    if (validity_.real_axis_allows(t, parameters) &&
+        validity_.oscillation(t, parameters) != Oscillation::present) {
         consider(gwr_.solve_levels(0, 1, t, parameters, wanted, text_digits), candidate_text);
         const std::size_t levels = gwr_.level_count();
         if (!met(best) && levels > 1) {
@@ -85,10 +90,7 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
                          candidate_text);
             }
         }
-        if (!met(best) && !validity_.real_axis_resolves(t, parameters)) {
-            // Real samples cannot see the oscillation: no estimate of by how much.
-            best.error = std::numeric_limits<double>::infinity();
-        }
+        best.error = real_axis_estimate(best.error, met(best), validity_.oscillation(t, parameters));
     }
     // Where the scan could not place F's singularities, a value that met the
     // tolerance is confirmed by Talbot's contour, an independent method: two
@@ -109,4 +111,9 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
         *text = std::move(best_text);
     }
     return best;
+}
+
+std::unique_ptr<PointSolver> make_auto_solver(const MethodContext& context) {
+    return std::make_unique<AutoPointSolver>(context.program, context.levels, context.digits,
+                                             context.validity);
 }

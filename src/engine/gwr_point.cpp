@@ -5,10 +5,11 @@
 #include <limits>
 
 #include "engine/gwr_estimate.hpp"
+#include "engine/real_axis_guard.hpp"
 
 GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                                std::uint32_t digits)
-    : program_(program), tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
+    : program_(program), tolerance_(digits), code_(method_code("gwr")) {
     levels_.reserve(levels.size());
     for (const GwrLevelTables& tables : levels) {
         levels_.push_back(Level{&tables, std::nullopt, nullptr, std::nullopt, std::nullopt});
@@ -63,14 +64,20 @@ PointResult GwrPointSolver::solve_levels(std::size_t first, std::size_t end, dou
     for (std::size_t l = first; l < end; ++l) {
         used = &levels_[l];
         result = solve_at(*used, t, parameters);
-        if (!(result.error > tolerance_ * std::fabs(result.value))) {
-            break;  // met, or NaN: more terms cannot help a NaN
+        if (tolerance_.settled(result.value, result.error)) {
+            break;
         }
     }
-    result.method = static_cast<std::uint8_t>(Method::gwr);
+    result.method = code_;
     if (text != nullptr) {
         *text = decimal_text(*used->full,
                              text_length(result, text_digits, used->tables->level().rho_bits));
     }
     return result;
+}
+
+std::unique_ptr<PointSolver> make_gwr_solver(const MethodContext& context) {
+    return std::make_unique<RealAxisGuard>(
+        std::make_unique<GwrPointSolver>(context.program, context.levels, context.digits),
+        context.validity, context.digits);
 }

@@ -8,6 +8,7 @@
 
 #include "engine/gwr_estimate.hpp"
 #include "engine/gwr_plan.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/point_solver.hpp"
 #include "engine/row_samplers.hpp"
 #include "failure/memory_budget.hpp"
@@ -75,7 +76,7 @@ public:
         outputs_.value[i] = best.value;
         outputs_.error[i] = std::isnan(best.value) ? best.value : best.error;
         if (outputs_.method != nullptr) {
-            outputs_.method[i] = static_cast<std::uint8_t>(Method::gwr);
+            outputs_.method[i] = gwr_code_;
         }
     }
 
@@ -84,6 +85,7 @@ private:
     const std::vector<TermLevel>& levels_;
     const PointOutputs& outputs_;
     std::vector<GwrWorkspace> work_;
+    MethodCode gwr_code_ = method_code("gwr");
 };
 
 }  // namespace
