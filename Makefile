@@ -27,12 +27,13 @@ checks: setup
 	env -u MAKEFLAGS -u MAKELEVEL cmake --build $(CHECK_DIR) -j2 --target check_exact_arithmetic check_bessel_full_precision
 
 # A quick sweep of the exact arithmetic and the full-precision Bessel values
-# first: the Python suite sees them only through doubles, which hide most
-# single-bit faults.
+# first (registered with CTest, CMakeLists.txt): the Python suite sees them
+# only through doubles, which hide most single-bit faults. Then the type check
+# of python/ (configured in pyproject.toml) and the Python suite.
 test: install checks
-	$(CHECK_DIR)/check_exact_arithmetic --quick
-	$(CHECK_DIR)/check_bessel_full_precision checks/bessel_references.txt
+	ctest --test-dir $(CHECK_DIR) --output-on-failure
 	$(PY) checks/bessel_fast_sweep.py --points 200000
+	$(PY) -m mypy
 	$(PY) -m pytest -q
 
 # The full sweep of the exact arithmetic against MPFR: 20 times the rounds of

@@ -30,12 +30,12 @@ def holds_dask_array(t, params):
     return any(isinstance(x, array_module.Array) for x in (t, *params.values()))
 
 
-def invert_dask(F, t, params, full_output, progress, options):
-    """invert(F, t, **params, **options) as a lazy Dask array, or a result of two."""
+def invert_dask(F, t, params, full_output, progress, options, invert_local):
+    """invert(F, t, params=params, **options) as a lazy Dask array, or a result of
+    two. invert_local(F, t, params, full_output=, progress=, **options) inverts
+    arrays in memory: invert hands in its own, so that this module needs none of
+    its names (and each block, run where Dask runs it, calls it directly)."""
     import dask.array as da
-
-    # invert.py imports this module, so invert is looked up when called.
-    from invlap.invert import invert
 
     if progress is not None:
         raise ValueError("progress does not apply to Dask arrays; use Dask's progress bars")
@@ -47,8 +47,8 @@ def invert_dask(F, t, params, full_output, progress, options):
         broadcast_shape(shapes[0], names, shapes[1:])
     # The same call on no points refuses what the blocks would refuse, in the same
     # words, now rather than on a worker; its result carries the dtypes.
-    empty = invert(F, np.empty(0), **{n: np.empty(0) for n in names}, full_output=True,
-                   **options)
+    empty = invert_local(F, np.empty(0), {n: np.empty(0) for n in names}, full_output=True,
+                         progress=None, **options)
     dtype = (np.dtype([("value", empty.value.dtype), ("error", empty.error.dtype)])
              if full_output else empty.value.dtype)
     ndim = max(len(shape) for shape in shapes)
@@ -57,7 +57,7 @@ def invert_dask(F, t, params, full_output, progress, options):
     _, arrays = da.unify_chunks(*[x for a in arrays for x in (a, tuple(range(a.ndim))[::-1])])
     out = da.map_blocks(_invert_block, *arrays, dtype=dtype, meta=np.empty((0,) * ndim, dtype),
                         token="invert", F=_portable(F, names), names=names, options=options,
-                        result_dtype=dtype)
+                        result_dtype=dtype, invert_local=invert_local)
     if full_output:
         return InversionResult(out["value"], out["error"], empty.method, empty.digits)
     return out
@@ -78,16 +78,15 @@ def _portable(F, names):
     return F
 
 
-def _invert_block(t, *values, F, names, options, result_dtype, block_info=None):
-    """One block of the result: a local invert call on the blocks of the inputs."""
-    from invlap.invert import invert
-
+def _invert_block(t, *values, F, names, options, result_dtype, invert_local, block_info=None):
+    """One block of the result: a local inversion of the blocks of the inputs."""
     if options["workers"] is None:
         # Whatever scheduler runs this task runs one per thread it has: one thread
         # each keeps the cores at the count the scheduler was given.
         options = {**options, "workers": 1}
     try:
-        result = invert(F, t, **dict(zip(names, values)), full_output=True, **options)
+        result = invert_local(F, t, dict(zip(names, values)), full_output=True, progress=None,
+                              **options)
     except ValueError as exc:
         # A bad time's index counts from the block's corner; say where the block is.
         where = ", ".join(f"{a}:{b}" for a, b in block_info[None]["array-location"])

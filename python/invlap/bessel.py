@@ -1,6 +1,9 @@
 """The modified Bessel functions I_n(x) and K_n(x) of integer order, over arrays."""
 
+from typing import Any, Literal
+
 import numpy as np
+from numpy.typing import ArrayLike
 
 from invlap import _engine
 from invlap._integers import checked_integer
@@ -12,7 +15,8 @@ MAX_ORDER = 10 ** 6
 MAX_DIGITS = _engine.MAX_DIGITS
 
 
-def besseli(n, x, digits=None, *, workers=None, output="float"):
+def besseli(n: ArrayLike, x: ArrayLike, digits: int | None = None, *,
+            workers: int | None = None, output: Literal["float", "mpmath"] = "float") -> Any:
     """Modified Bessel function of the first kind, I_n(x), for integer n >= 0.
 
     Parameters
@@ -48,7 +52,8 @@ def besseli(n, x, digits=None, *, workers=None, output="float"):
     return _bessel("i", n, x, digits, workers, output)
 
 
-def besselk(n, x, digits=None, *, workers=None, output="float"):
+def besselk(n: ArrayLike, x: ArrayLike, digits: int | None = None, *,
+            workers: int | None = None, output: Literal["float", "mpmath"] = "float") -> Any:
     """Modified Bessel function of the second kind, K_n(x), for integer n >= 0.
 
     Parameters

@@ -62,7 +62,7 @@ def run_inversions(expression, times, curves, options, derivative, warn):
 def _invert(label, expression, times, params, options, progress, k, n):
     start = time.perf_counter()
     result = invlap.invert(expression, times, full_output=True, output="mpmath",
-                           progress=progress, **options, **params)
+                           progress=progress, params=params, **options)
     seconds = time.perf_counter() - start
     method = result.method
     if not isinstance(method, str):
@@ -81,7 +81,8 @@ def _derivative(expression, times, params, options, progress, k, n):
     left out: the inverse of s F(s) alone still gives f' for t > 0.
     """
     name = _unused_name(params)
-    start = invlap.invert(expression, 0.0, progress=progress.part(k * n), **options, **params)
+    start = invlap.invert(expression, 0.0, progress=progress.part(k * n), params=params,
+                          **options)
     start = np.where(np.isfinite(start), start, 0.0)
     if callable(expression):
         def shifted(s, **keywords):

@@ -26,6 +26,8 @@ import functools
 import keyword
 import sys
 import unicodedata
+from collections.abc import Iterable
+from typing import Any
 
 from invlap.expression_compiler import Compiler
 from invlap.expression_language import (
@@ -80,7 +82,7 @@ class CompiledExpression:
         return self.source
 
 
-def compile_expression(F, params=()):
+def compile_expression(F: Any, params: Iterable[str] = ()) -> CompiledExpression:
     """Compile a transform F(s) into a program for the native engine.
 
     Parameters

@@ -1,10 +1,15 @@
 """invlap.invert: the inverse Laplace transform f(t) of a transform F(s)."""
 
 import functools
+import inspect
+import re
 import sys
 import warnings
+from collections.abc import Callable, Mapping
+from typing import Any, Literal, overload
 
 import numpy as np
+from numpy.typing import ArrayLike
 
 from invlap import _engine
 from invlap._callables import invert_callable
@@ -32,8 +37,32 @@ DOUBLE_CALLABLE_DIGITS = 12
 MAX_SHIFT_DIGITS = 50
 
 
-def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_output=False,
-           output="float", precision="double", vectorized=False, progress=None, **params):
+# invert's own keywords: a parameter of F of one of these names goes in params=.
+OPTION_DEFAULTS = {"digits": None, "method": "auto", "M": None, "workers": None,
+                   "full_output": False, "output": "float", "precision": "double",
+                   "vectorized": False, "progress": None, "params": None}
+Progress = Callable[[int], object]
+
+
+@overload
+def invert(F: Any, t: ArrayLike, *, digits: int | None = ..., method: str = ...,
+           M: int | None = ..., workers: int | None = ..., full_output: Literal[True],
+           output: str = ..., precision: str = ..., vectorized: bool = ...,
+           progress: Progress | None = ..., params: Mapping[str, ArrayLike] | None = ...,
+           **parameters: ArrayLike) -> InversionResult: ...
+# Without full_output: an ndarray, a float for scalar input, mpf values or a
+# Dask array, as the inputs and `output` decide.
+@overload
+def invert(F: Any, t: ArrayLike, *, digits: int | None = ..., method: str = ...,
+           M: int | None = ..., workers: int | None = ..., full_output: Literal[False] = ...,
+           output: str = ..., precision: str = ..., vectorized: bool = ...,
+           progress: Progress | None = ..., params: Mapping[str, ArrayLike] | None = ...,
+           **parameters: ArrayLike) -> Any: ...
+def invert(F: Any, t: ArrayLike, *, digits: int | None = None, method: str = "auto",
+           M: int | None = None, workers: int | None = None, full_output: bool = False,
+           output: str = "float", precision: str = "double", vectorized: bool = False,
+           progress: Progress | None = None, params: Mapping[str, ArrayLike] | None = None,
+           **parameters: ArrayLike) -> Any:
     """Inverse Laplace transform f(t) of F(s).
 
     Parameters
@@ -128,9 +157,14 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         arguments then also gets the estimated total, ``progress(done, total)``,
         made before F is first called (it grows where the work does). Not for Dask
         input, whose progress Dask's own progress bars show.
-    **params : array_like
+    params : mapping of str to array_like, optional
+        Named parameters of F, as in `**parameters`; the only way to give one
+        whose name is also one of this function's keywords (``M``, ``digits``,
+        ``method``, ... ``params``): ``invert("1/(s+M)", t, params={"M": 2.0})``.
+    **parameters : array_like
         Named parameters of F, broadcast together with `t`; refused like `t` when
-        None, text or masked.
+        None, text or masked. A keyword that sets an option while F also names a
+        parameter so is refused (TypeError): it would set the option.
 
     Returns
     -------
@@ -150,7 +184,8 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
         option is out of range.
     TypeError
         t or a parameter is None, text or a masked array; a callable F returned
-        something other than numbers (None, a string).
+        something other than numbers (None, a string); a parameter is given twice,
+        or under an option's name (it belongs in `params`).
     MemoryError
         The work at these digits or M cannot fit in memory (before anything is
         allocated).
@@ -162,11 +197,23 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     array([0.60653066, 0.36787944])
     >>> invlap.invert("besselk(0, r*sqrt(s))/s", 1.0, r=[0.5, 1.0])
     array([1.12845495, 0.52214132])
+    >>> invlap.invert("1/(s+M)", [0.5, 2.0], params={"M": 2.0})
+    array([0.36787944, 0.01831564])
     """
-    if holds_dask_array(t, params):
-        return invert_dask(F, t, params, full_output, progress, dict(
-            digits=digits, method=method, M=M, workers=workers, output=output,
-            precision=precision, vectorized=vectorized))
+    given = dict(digits=digits, method=method, M=M, workers=workers, full_output=full_output,
+                 output=output, precision=precision, vectorized=vectorized, progress=progress)
+    named = _gathered_parameters(F, params, parameters, given)
+    options = dict(digits=digits, method=method, M=M, workers=workers, output=output,
+                   precision=precision, vectorized=vectorized)
+    if holds_dask_array(t, named):
+        return invert_dask(F, t, named, full_output, progress, options, _invert_local)
+    return _invert_local(F, t, named, full_output=full_output, progress=progress, **options)
+
+
+def _invert_local(F, t, params, *, digits, method, M, workers, full_output, output, precision,
+                  vectorized, progress):
+    """invert on arrays in memory, the parameters in one dict: what each block of
+    a Dask array runs too."""
     if digits is None:
         digits = DOUBLE_CALLABLE_DIGITS if _takes_doubles(F, precision) else DEFAULT_DIGITS
     options = _Options.check(digits, method, M, workers, output, precision)
@@ -197,8 +244,51 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     return _finish(points, value, error, texts, methods, options, full_output, carried)
 
 
+def _gathered_parameters(F, params, keywords, given):
+    """params and the keyword parameters in one dict, refusing a name given
+    twice, and an option given where F names a parameter so: the caller who
+    wrote M=1.0 for F's M would otherwise set the method's size."""
+    if params is None:
+        params = {}
+    elif not isinstance(params, Mapping):
+        raise TypeError(f"params must be a mapping of names to values, not "
+                        f"{type(params).__name__}")
+    twice = sorted(set(params) & set(keywords))
+    if twice:
+        raise TypeError(f"parameter {twice[0]!r} is given both in params= and as a keyword")
+    names = _parameter_names(F)
+    for option, value in given.items():
+        if value is not OPTION_DEFAULTS[option] and option in names and option not in params:
+            raise TypeError(
+                f"{option}={value!r} sets invert's option {option!r}, and F also has a "
+                f"parameter {option!r}: give the parameter as params={{{option!r}: ...}} "
+                f"(params={{{option!r}: {value!r}}} if that value was meant for F)")
+    return {**params, **keywords}
+
+
+def _parameter_names(F):
+    """The names F could read as parameters (a superset: a string's every
+    identifier), or an empty set where they cannot be told."""
+    if isinstance(F, str):
+        return set(re.findall(r"[^\W\d]\w*", F))
+    if isinstance(F, CompiledExpression):
+        return set(F.params)
+    if _is_sympy(F):
+        return {symbol.name for symbol in F.free_symbols}
+    if callable(F):
+        try:
+            signature = inspect.signature(F)
+        except (TypeError, ValueError):  # some builtins have none
+            return set()
+        # A parameter with a default may be meant to keep it, the keyword
+        # then setting the option; one without must come from somewhere.
+        return {p.name for p in list(signature.parameters.values())[1:]
+                if p.kind in (p.POSITIONAL_OR_KEYWORD, p.KEYWORD_ONLY) and p.default is p.empty}
+    return set()
+
+
 @functools.lru_cache(maxsize=256)
-def native_program(compiled):
+def _native_program(compiled):
     """The engine's Program for a compiled expression, made once per expression."""
     return _engine.Program(compiled.code, compiled.constants, len(compiled.params))
 
@@ -258,7 +348,7 @@ def _printed_text(F, compiled):
 
 def _invert_expression(F, points, options, progress):
     compiled = compile_expression(F, points.names)
-    program = native_program(compiled)
+    program = _native_program(compiled)
     value = np.empty(points.count)
     error = np.empty(points.count)
     carried = np.empty(points.count)
@@ -289,7 +379,7 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     if missed:
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
                       f"at {missed} of {points.count} points (full_output=True gives the "
-                      "estimates)", AccuracyWarning, stacklevel=3)
+                      "estimates)", AccuracyWarning, stacklevel=4)  # invert's caller
     result = points.shaped(value)
     if not full_output:
         return result

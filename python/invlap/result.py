@@ -1,6 +1,7 @@
 """What an inversion returns besides its values, and the warning it gives."""
 
 import dataclasses
+from typing import Any
 
 import numpy as np
 
@@ -75,15 +76,15 @@ class InversionResult:
         evaluated natively, and for Dask input.
     """
 
-    value: object
-    error: object
-    method: str
+    value: Any
+    error: Any
+    method: Any  # str, or an object array of names
     digits: int
-    error_log10: object = None
-    shifts: tuple = ()
-    evaluations: object = None
+    error_log10: Any = None
+    shifts: tuple[float, ...] = ()
+    evaluations: Any = None  # an Evaluations, for callables
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         shifts = f", shifts={self.shifts!r}" if self.shifts else ""
         if self.evaluations is not None:
             shifts += f", evaluations={self.evaluations!r}"

@@ -32,6 +32,7 @@ public:
         set_exact_ball(a_.get(), a);
         worst_accuracy_ = ARF_PREC_EXACT;
         largest_exponent_ = -ARF_PREC_EXACT;
+        widest_blind_radius_ = -ARF_PREC_EXACT;
         for (std::size_t k = 1; k <= samples.size(); ++k) {
             if (!set_midpoint<N>(samples[k - 1], sample_at(k), bits, rounded_.get())) {
                 return false;
@@ -47,6 +48,11 @@ public:
     // when all are 0, ARF_PREC_EXACT when one is not finite.
     slong largest_exponent() const noexcept { return largest_exponent_; }
 
+    // e with rad < 2^e for every sample of the last call whose ball holds no
+    // right bit (its midpoint may be 0: 1/s - 1/s, or a sum whose small
+    // term was rounded away); -ARF_PREC_EXACT when there is none.
+    slong widest_blind_radius() const noexcept { return widest_blind_radius_; }
+
     AccurateEvaluator& evaluator() noexcept { return evaluator_; }
 
 private:
@@ -58,6 +64,8 @@ private:
     ArbValue a_;
     ArbValue point_;
     ArfValue rounded_;
+    ArfValue radius_;
     slong worst_accuracy_ = 0;
     slong largest_exponent_ = 0;
+    slong widest_blind_radius_ = 0;
 };

@@ -85,3 +85,44 @@ void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
         result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
     }
 }
+
+// Where a sample of F could not be made exact to the working precision, the
+// error of that sample, magnified like the rounding the precision is sized
+// for, is added to the estimate: about 10^(1.4 m) for m terms at 2.4 m
+// digits. Relative to the value while every sample has some right bits; a
+// sample with none has only its radius to go by, absolute: its midpoint may
+// be exactly 0 ((10^300 + 1/(s+1)) - 10^300, the sum rounded to 10^300 at
+// the capped precision), and an error relative to that would be 0 beside a
+// value of 0 where f is e^-t. f = a sum_k w_k F(k a), a = ln2 / t.
+void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
+                                long worst_accuracy, long blind_radius, double t) {
+    const double magnification_log2 =
+        noise_magnification_digits_per_term * static_cast<double>(m) * std::log2(10.0);
+    // Tested before any subtraction: a ball that says nothing reports
+    // -ARF_PREC_EXACT bits, and bits minus that overflows a long.
+    if (worst_accuracy <= 0) {
+        const double noise_log2 = static_cast<double>(blind_radius) +
+                                  std::log2(std::log(2.0) / t) + magnification_log2;
+        const int exponent = static_cast<int>(std::ceil(std::clamp(noise_log2, -1e6, 1e6)));
+        result.error += std::ldexp(1.0, exponent);
+        if (!std::isnan(result.error_log10)) {
+            result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
+        }
+        return;
+    }
+    const long shortfall = static_cast<long>(bits) - worst_accuracy;
+    if (shortfall <= 0) {
+        return;
+    }
+    // |value| 2^(shortfall - bits) 10^(1.4 m), in the exponent: the factors
+    // alone would leave the double range at large m.
+    const double noise_log2 =
+        static_cast<double>(shortfall) - static_cast<double>(bits) + magnification_log2;
+    const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
+    result.error += std::ldexp(std::fabs(result.value), noise_exponent);
+    if (!std::isnan(result.error_log10)) {
+        // The carried estimate takes the noise too.
+        result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
+                                                               noise_exponent * log10_2);
+    }
+}

@@ -33,6 +33,14 @@ inline constexpr long a_sample_not_finite = 1L << 62;
 void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
                             long largest_exponent, double t, bool stationary);
 
+// Adds to `result` the error of samples that could not be made exact to the
+// working precision (the raises ran out): `worst_accuracy`, the fewest right
+// bits of any sample, below `bits`; `blind_radius`, e with rad < 2^e for the
+// samples with no right bit (ExpressionSampler::widest_blind_radius), at
+// s = k ln2 / t. See gwr_estimate.cpp.
+void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
+                                long worst_accuracy, long blind_radius, double t);
+
 // Two functionals or estimates that agreed to the last bit leave an error of a
 // few hundred units of the rho precision's last place: 2^(8 - rho_bits) |value|.
 inline constexpr int stationary_error_bits = 8;

@@ -1,23 +1,11 @@
-// Where a sample of F could not be made exact to the working precision (the
-// raises ran out), the error of that sample, magnified like the rounding the
-// precision is sized for, is added to the estimate (evaluation_constants.hpp).
-
 #include "engine/gwr_point.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "engine/evaluation_constants.hpp"
 #include "engine/gwr_estimate.hpp"
 #include "engine/real_axis_guard.hpp"
-
-namespace {
-
-using evaluation::log10_2;
-using evaluation::noise_magnification_digits_per_term;
-
-}  // namespace
 
 GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                                std::uint32_t digits)
@@ -56,22 +44,8 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
                 [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
         }
     }
-    const slong shortfall = static_cast<slong>(plan.bits) - level.sampler->worst_accuracy();
-    if (shortfall > 0) {
-        // |value| 2^(shortfall - bits) 10^(1.4 m), in the exponent: the factors
-        // alone would leave the double range at large m.
-        const double noise_log2 = static_cast<double>(std::min<slong>(shortfall, 1 << 20)) -
-                                  static_cast<double>(plan.bits) +
-                                  noise_magnification_digits_per_term *
-                                      static_cast<double>(plan.m) * std::log2(10.0);
-        const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
-        result.error += std::ldexp(std::fabs(result.value), noise_exponent);
-        if (!std::isnan(result.error_log10)) {
-            // The carried estimate takes the noise too.
-            result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
-                                                                   noise_exponent * log10_2);
-        }
-    }
+    add_sample_shortfall_noise(result, plan.m, plan.bits, level.sampler->worst_accuracy(),
+                               level.sampler->widest_blind_radius(), t);
     add_cancellation_noise(result, plan.m, plan.bits, level.sampler->largest_exponent(), t,
                            stationary);
     return result;

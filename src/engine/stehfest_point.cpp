@@ -20,6 +20,7 @@
 
 #include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
+#include "engine/gwr_estimate.hpp"
 #include "engine/real_axis_guard.hpp"
 
 namespace {
@@ -116,6 +117,10 @@ PointResult StehfestPointSolver::solve_at(Level& level, double t, const double* 
     sub(scratch, lower, lowest);
     spread = std::max(spread, std::fabs(to_double(scratch)));
     PointResult result{to_double(value), spread_safety * spread, code_};
+    // The same samples as GWR's, combined by weights as large: their shortfall
+    // is magnified alike.
+    add_sample_shortfall_noise(result, level.plan.m, bits, level.sampler->worst_accuracy(),
+                               level.sampler->widest_blind_radius(), t);
     if (text != nullptr) {
         *text = decimal_text(value, text_length(result, text_digits, bits));
     }
