@@ -31,10 +31,13 @@
 #include "engine/double_sample_gwr.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <type_traits>
 
+#include "engine/double_word.hpp"
 #include "engine/gwr_estimate.hpp"
 #include "engine/gwr_plan.hpp"
 #include "engine/gwr_table_cache.hpp"
@@ -55,18 +58,29 @@ constexpr unsigned long largest_double_integer = 1UL << 53;
 // The sizes served: up to 4 limbs, m <= 31 (more terms only magnify the
 // doubles' rounding further: beyond 12 it leaves no digit).
 constexpr int most_limbs = 4;
+// Each double-word operation errs by less than 2^-102 of its result, as a
+// rounding to nearest at 101 bits does at most.
+constexpr Bits double_word_bits = 101;
 
 template <int N, int M>
 class LimbDoubleGwr final : public DoubleSampleGwr {
 public:
-    LimbDoubleGwr(const std::vector<std::uint64_t>& terms, std::size_t top, const GwrTables& tables)
+    LimbDoubleGwr(const std::vector<std::uint64_t>& terms, std::size_t top, const GwrTables& tables,
+                  bool double_words)
         : terms_(terms), top_(top), tables_(tables), g_(64 * N), r_(64 * M),
-          rho_(top, std::vector<std::size_t>(terms.begin(), terms.end()), GwrLimb<M>(64 * M)),
-          ln2_(64 * N), a_(64 * N), scratch_(64 * M), pacer_(64 * N) {
+          limb_rho_(top, levels(terms), GwrLimb<M>(64 * M)), ln2_(64 * N), a_(64 * N),
+          scratch_(64 * M), pacer_(64 * N) {
+        if (double_words) {
+            word_rho_.emplace(top, levels(terms), GwrDoubleWord());
+            word_work_.resize(top);
+        }
         samples_.resize(2 * top);
         sums_.resize(top);
         scales_.resize(top);
-        functionals_.resize(top);
+        for (auto& run : functionals_) {
+            run.resize(top);
+        }
+        limb_work_.resize(top);
         deltas_.resize(2 * top);
         for (std::size_t n = 1; n <= top; ++n) {
             const unsigned long* row = tables_.integers(n);
@@ -76,6 +90,7 @@ public:
             }
         }
         values_.resize(terms.size());
+        truncation_.resize(terms.size());
         rounding_.resize(terms.size());
         // ln 2 correctly rounded, once per call, as the MPFR way makes it.
         set_ui(ln2_, 2);
@@ -98,51 +113,34 @@ public:
             samples_[k] = limb_float::from_double<N>(row[k]);
         }
         plain_functionals(*a);
-        if (!accelerate()) {
-            return false;
-        }
-        std::vector<double> truncation(terms_.size());
-        for (std::size_t l = 0; l < terms_.size(); ++l) {
-            std::optional<double> value = limb_double(rho_.estimate(l, 0));
-            if (!value) {
-                return false;
-            }
-            values_[l] = *value;
-            truncation[l] = spread_error(l, *value);
-            rounding_[l] = 0;
-        }
         for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
-            nudged_functionals(row, nudge_seed(t, row, width, draw));
-            if (!accelerate()) {
-                return false;
-            }
-            for (std::size_t l = 0; l < terms_.size(); ++l) {
-                std::optional<double> nudged = limb_double(rho_.estimate(l, 0));
-                if (!nudged) {
-                    return false;
-                }
-                rounding_[l] = std::max(rounding_[l], std::fabs(*nudged - values_[l]));
-            }
+            nudged_functionals(row, nudge_seed(t, row, width, draw), functionals_[draw + 1]);
         }
-        PointResult chosen{std::nan(""), std::numeric_limits<double>::infinity()};
-        for (std::size_t l = 0; l < terms_.size(); ++l) {
-            const double error = truncation[l] + rounding_safety * rounding_[l];
-            if (error < chosen.error || (std::isnan(chosen.value) && !std::isnan(values_[l]))) {
-                chosen = PointResult{values_[l], error};
-            }
+        // The double words where they serve this point, the limbs where not.
+        if (word_rho_ && accelerate_all(*word_rho_, word_work_)) {
+            best = chosen();
+            return true;
         }
-        best = chosen;
-        return true;
+        if (accelerate_all(limb_rho_, limb_work_)) {
+            best = chosen();
+            return true;
+        }
+        return false;
     }
 
 private:
     using Sum = limb_float::Value<N>;
     using Rho = limb_float::Value<M>;
 
+    static std::vector<std::size_t> levels(const std::vector<std::uint64_t>& terms) {
+        return std::vector<std::size_t>(terms.begin(), terms.end());
+    }
+
     // S_n = sum_i (-1)^i C(n, i) y_(n+i), kept for the nudges; the scale a c_n,
     // kept too; and G_n = (a c_n) S_n at the rho precision. The steps of
     // gaver_functionals_over, at this precision.
     void plain_functionals(const Sum& a) {
+        std::vector<Rho>& functionals = functionals_[0];
         for (std::size_t n = 1; n <= top_; ++n) {
             const unsigned long* integers = tables_.integers(n);
             Sum sum = GwrLimb<N>::make();
@@ -156,13 +154,13 @@ private:
             }
             sums_[n - 1] = sum;
             g_.mul(scales_[n - 1], a, tables_.coefficient(n));
-            multiply_into(g_, r_, functionals_[n - 1], scales_[n - 1], sum);
+            multiply_into(g_, r_, functionals[n - 1], scales_[n - 1], sum);
         }
         pacer_.account(top_ * (top_ + 3));
     }
 
     // G_n of the samples under the nudge of `seed`: (a c_n)(S_n + D_n).
-    void nudged_functionals(const double* row, std::uint64_t seed) {
+    void nudged_functionals(const double* row, std::uint64_t seed, std::vector<Rho>& functionals) {
         for (std::size_t k = 0; k < 2 * top_; ++k) {
             deltas_[k] = nudged_sample(row[k], seed, k) - row[k];  // exact: one unit, a power of 2
         }
@@ -174,30 +172,108 @@ private:
             }
             c += n + 1;
             Sum sum = limb_float::add(sums_[n - 1], limb_float::from_double<N>(nudge), g_.format());
-            multiply_into(g_, r_, functionals_[n - 1], scales_[n - 1], sum);
+            multiply_into(g_, r_, functionals[n - 1], scales_[n - 1], sum);
         }
         pacer_.account(2 * top_);
     }
 
-    bool accelerate() { return rho_.run(functionals_, pacer_); }
+    // The plain run and the nudged ones through one rho table: each level's
+    // value, truncation and rounding estimates. False where the table became
+    // stationary or left the range of its arithmetic.
+    template <class A>
+    bool accelerate_all(NestedRho<A>& rho, std::vector<typename A::Value>& work) {
+        for (std::size_t run = 0; run < functionals_.size(); ++run) {
+            if (!load(functionals_[run], work)) {
+                return false;
+            }
+            if constexpr (std::is_same_v<A, GwrDoubleWord>) {
+                rho.arithmetic().reset();
+            }
+            if (!rho.run(work, pacer_)) {
+                return false;
+            }
+            if constexpr (std::is_same_v<A, GwrDoubleWord>) {
+                if (!rho.arithmetic().range_ok()) {
+                    return false;
+                }
+            }
+            for (std::size_t l = 0; l < terms_.size(); ++l) {
+                const std::optional<double> value = as_double(rho.estimate(l, 0));
+                if (!value) {
+                    return false;
+                }
+                if (run == 0) {
+                    values_[l] = *value;
+                    truncation_[l] = spread_error(rho, l, *value);
+                    rounding_[l] = 0;
+                } else {
+                    rounding_[l] = std::max(rounding_[l], std::fabs(*value - values_[l]));
+                }
+            }
+        }
+        return true;
+    }
+
+    // Of the levels, the one whose estimated total error is least.
+    PointResult chosen() const {
+        PointResult best{std::nan(""), std::numeric_limits<double>::infinity()};
+        for (std::size_t l = 0; l < terms_.size(); ++l) {
+            const double error = truncation_[l] + rounding_safety * rounding_[l];
+            if (error < best.error || (std::isnan(best.value) && !std::isnan(values_[l]))) {
+                best = PointResult{values_[l], error};
+            }
+        }
+        return best;
+    }
+
+    static bool load(const std::vector<Rho>& functionals, std::vector<Rho>& work) {
+        work = functionals;
+        return true;
+    }
+
+    // Each functional as hi + lo: hi its nearest double, lo the nearest
+    // double to the rest, which the limbs form exactly (64 M - 53 bits at
+    // most, below half a unit of hi). Rounded within 2^-106 of it.
+    bool load(const std::vector<Rho>& functionals, std::vector<DoubleWord>& work) const {
+        for (std::size_t n = 0; n < functionals.size(); ++n) {
+            const std::optional<double> hi = limb_float::to_double(functionals[n]);
+            if (!hi || !GwrDoubleWord::in_range(*hi)) {
+                return false;
+            }
+            Rho hi_part = limb_float::from_double<M>(-*hi);
+            const std::optional<double> lo =
+                limb_float::to_double(limb_float::add(functionals[n], hi_part, r_.format()));
+            if (!lo) {
+                return false;  // a rest below the normal range: the limbs serve
+            }
+            work[n] = DoubleWord{*hi, *lo};
+        }
+        return true;
+    }
 
     // The truncation estimate of level l from its rho estimates, formed at
-    // the rho precision (gwr_estimate.hpp).
-    double spread_error(std::size_t l, double value) {
+    // the rho arithmetic's precision (gwr_estimate.hpp).
+    template <class A>
+    double spread_error(NestedRho<A>& rho, std::size_t l, double value) {
         double spreads[2] = {0, 0};
         std::size_t count = 0;
-        Rho difference;
-        for (; count + 1 < rho_.count(l) && count < 2; ++count) {
-            r_.sub(difference, rho_.estimate(l, count), rho_.estimate(l, count + 1));
-            spreads[count] = std::fabs(limb_double(difference).value_or(
+        typename A::Value difference = rho.arithmetic().make();
+        for (; count + 1 < rho.count(l) && count < 2; ++count) {
+            rho.arithmetic().sub(difference, rho.estimate(l, count), rho.estimate(l, count + 1));
+            spreads[count] = std::fabs(as_double(difference).value_or(
                 std::numeric_limits<double>::infinity()));
         }
         return gwr_spread_error(std::fabs(value), spreads, count, false, 64 * M);
     }
 
+    static std::optional<double> as_double(const DoubleWord& v) {
+        const double d = v.hi + v.lo;
+        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+    }
+
     // A value as a double, rounded once: directly in the normal range, by
     // MPFR beyond it (underflow to subnormals or 0); nothing on overflow.
-    std::optional<double> limb_double(const Rho& v) {
+    std::optional<double> as_double(const Rho& v) {
         if (std::optional<double> d = limb_float::to_double(v)) {
             return d;
         }
@@ -214,7 +290,8 @@ private:
     LimbGaverTables<N> tables_;
     GwrLimb<N> g_;
     GwrLimb<M> r_;
-    NestedRho<GwrLimb<M>> rho_;
+    NestedRho<GwrLimb<M>> limb_rho_;
+    std::optional<NestedRho<GwrDoubleWord>> word_rho_;
     WorkingValue ln2_;
     WorkingValue a_;
     WorkingValue scratch_;
@@ -222,10 +299,13 @@ private:
     std::vector<Sum> samples_;
     std::vector<Sum> sums_;
     std::vector<Sum> scales_;
-    std::vector<Rho> functionals_;
+    std::array<std::vector<Rho>, 1 + nudge_draws> functionals_;  // plain, then each nudge
+    std::vector<Rho> limb_work_;
+    std::vector<DoubleWord> word_work_;
     std::vector<double> deltas_;
     std::vector<double> signed_binomials_;  // row n: (-1)^i C(n, i), i = 0 ... n
     std::vector<double> values_;
+    std::vector<double> truncation_;
     std::vector<double> rounding_;
 };
 
@@ -248,13 +328,14 @@ bool binomials_fit_doubles(const GwrTables& tables, std::size_t top) {
 template <int N>
 std::unique_ptr<DoubleSampleGwr> with_rho_limbs(int rho_limbs,
                                                 const std::vector<std::uint64_t>& terms,
-                                                std::size_t top, const GwrTables& tables) {
+                                                std::size_t top, const GwrTables& tables,
+                                                bool double_words) {
     if (rho_limbs == N) {
-        return std::make_unique<LimbDoubleGwr<N, N>>(terms, top, tables);
+        return std::make_unique<LimbDoubleGwr<N, N>>(terms, top, tables, double_words);
     }
     if constexpr (N >= 2) {
         if (rho_limbs == N - 1) {
-            return std::make_unique<LimbDoubleGwr<N, N - 1>>(terms, top, tables);
+            return std::make_unique<LimbDoubleGwr<N, N - 1>>(terms, top, tables, double_words);
         }
     }
     return nullptr;
@@ -283,11 +364,15 @@ std::unique_ptr<DoubleSampleGwr> make_double_sample_gwr(const std::vector<std::u
     if (!binomials_fit_doubles(tables, top)) {
         return nullptr;
     }
+    // The double words' operations are as accurate as a rounding at
+    // double_word_bits (double_word.hpp): they serve where every level's
+    // planned rho precision is no more.
+    const bool double_words = level.rho_bits <= double_word_bits;
     switch (limbs) {
-        case 1: return with_rho_limbs<1>(rho_limbs, terms, top, tables);
-        case 2: return with_rho_limbs<2>(rho_limbs, terms, top, tables);
-        case 3: return with_rho_limbs<3>(rho_limbs, terms, top, tables);
-        case 4: return with_rho_limbs<4>(rho_limbs, terms, top, tables);
+        case 1: return with_rho_limbs<1>(rho_limbs, terms, top, tables, double_words);
+        case 2: return with_rho_limbs<2>(rho_limbs, terms, top, tables, double_words);
+        case 3: return with_rho_limbs<3>(rho_limbs, terms, top, tables, double_words);
+        case 4: return with_rho_limbs<4>(rho_limbs, terms, top, tables, double_words);
         default: return nullptr;
     }
 }
