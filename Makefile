@@ -50,6 +50,7 @@ bench: install
 	$(PY) bench/bench_gwr.py
 	$(PY) bench/bench_bessel.py
 	$(PY) bench/bench_invert.py
+	$(PY) bench/bench_callables.py
 	$(PY) bench/bench_dask.py --points 100000
 
 clean:

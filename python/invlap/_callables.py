@@ -4,6 +4,7 @@ The callable is sampled here, at the points k ln 2 / t of the GWR method, and th
 samples are handed to the engine, which does the arithmetic at the working precision.
 """
 
+import functools
 import math
 
 import numpy as np
@@ -128,8 +129,7 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
     names = np.full(rows.size, method, dtype=object)
     if method in ("gwr", "stehfest"):
         terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
-        width = 2 * max(terms)
-        s = np.arange(1, width + 1) * (LN2 / t)[:, None]
+        s = _steps(2 * max(terms)) * (LN2 / t)[:, None]
         samples = _double_samples(F, s, points.parameters[rows], points.names, vectorized)
         if method == "stehfest":
             return (*stehfest(samples, t, terms[0]), names)
@@ -160,6 +160,14 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
     v, e = _beyond_reach(sample, t, which, height, v, e, names)
     growth = np.exp(shift * t)
     return v * growth, e * growth, names
+
+
+@functools.cache
+def _steps(width):
+    """1, 2, ..., width as doubles, made once per width: s = k ln2 / t."""
+    steps = np.arange(1.0, width + 1.0)
+    steps.flags.writeable = False
+    return steps
 
 
 def _placement(sample, points, rows, t):
@@ -217,12 +225,15 @@ def _double_samples(F, s, parameters, names, vectorized):
         if samples.shape != s.shape:
             samples = np.broadcast_to(samples, s.shape)
         return np.ascontiguousarray(samples)
+    # Per sample only F's call and the check of what it returned: a row is
+    # filled from a list, and F without parameters is called without keywords.
     samples = np.empty(s.shape)
-    for i in range(s.shape[0]):
-        keywords = {name: float(parameters[i, j]) for j, name in enumerate(names)}
-        row = samples[i]
-        for k, point in enumerate(s[i].tolist()):
-            row[k] = real_sample(F, F(point, **keywords))
+    for i, row in enumerate(s.tolist()):
+        if names:
+            keywords = {name: float(parameters[i, j]) for j, name in enumerate(names)}
+            samples[i] = [real_sample(F, F(point, **keywords)) for point in row]
+        else:
+            samples[i] = [real_sample(F, F(point)) for point in row]
     return samples
 
 

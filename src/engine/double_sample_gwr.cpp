@@ -92,9 +92,9 @@ public:
         values_.resize(terms.size());
         truncation_.resize(terms.size());
         rounding_.resize(terms.size());
-        // ln 2 correctly rounded, once per call, as the MPFR way makes it.
-        set_ui(ln2_, 2);
-        log(ln2_, ln2_);
+        // ln 2 correctly rounded, as the MPFR way makes it, without the
+        // logarithm's cost at every call.
+        set_ln2(ln2_);
     }
 
     bool invert(double t, const double* row, std::size_t width, PointResult& best) override {

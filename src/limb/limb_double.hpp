@@ -5,9 +5,7 @@
 // header; limb_bridge.hpp serves the rest of the range through MPFR.
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 #include "limb/limb_value.hpp"
@@ -18,22 +16,29 @@ namespace limb_float {
 // least 53 bits holds it: its 53 bits sit at the top of the highest limb.
 template <int N>
 [[gnu::always_inline]] inline Value<N> from_double(double y) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(y);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     Value<N> v;
-    v.negative = std::signbit(y);
-    if (y == 0) {
+    v.negative = (bits >> 63) != 0;
+    if (biased != 0) {
+        // (2^52 + fraction) 2^(biased - 1075), the 53 bits moved to the top
+        v.m[N - 1] = (fraction | (std::uint64_t{1} << 52)) << 11;
+        v.e = biased - 1022;
+    } else if (fraction != 0) {
+        // fraction 2^-1074, normalised
+        const int shift = std::countl_zero(fraction);
+        v.m[N - 1] = fraction << shift;
+        v.e = -1010 - shift;
+    } else {
         v.zero = true;
-        return v;
     }
-    int e = 0;
-    const double f = std::frexp(std::fabs(y), &e);  // f in [1/2, 1): 53 bits at most
-    v.m[N - 1] = static_cast<Limb>(std::ldexp(f, limb_bits));
-    v.e = e;
     return v;
 }
 
 // v rounded to nearest (ties to even) to a double, when the result is a
-// normal double or zero; nothing where it would overflow, or underflow into
-// the subnormals, where the rounding position moves.
+// normal double or zero; nothing where it would overflow, or where v lies
+// below the normal range (the subnormals round at another position).
 template <int N>
 [[gnu::always_inline]] inline std::optional<double> to_double(const Value<N>& v) {
     if (v.zero) {
@@ -51,16 +56,21 @@ template <int N>
     const Limb dropped = top & 0x7ff;
     const bool round_up = dropped > 0x400 || (dropped == 0x400 && (sticky || (kept & 1) != 0));
     kept += round_up ? 1 : 0;  // 2^53 after a carry: still exact as a double
-    // kept 2^(e - 53), with |v| in [2^(e-1), 2^e): normal while e - 1 >= -1022,
-    // finite while the rounded value stays below 2^1024.
-    const std::int64_t e = v.e;
-    if (e - 1 < std::numeric_limits<double>::min_exponent - 1 ||
-        e > std::numeric_limits<double>::max_exponent ||
-        (e == std::numeric_limits<double>::max_exponent && kept >> 53 != 0)) {
+    // kept 2^(e - 53), with |v| in [2^(e-1), 2^e): a carry to 2^53 moves it
+    // into the next binade. Normal while e - 1 >= -1022, finite while e <= 1024.
+    std::int64_t e = v.e;
+    if (kept >> 53 != 0) {
+        kept >>= 1;
+        ++e;
+    }
+    const std::int64_t biased = e + 1022;
+    if (biased < 1 || biased > 2046) {
         return std::nullopt;
     }
-    const double magnitude = std::ldexp(static_cast<double>(kept), static_cast<int>(e) - 53);
-    return v.negative ? -magnitude : magnitude;
+    const std::uint64_t bits = (static_cast<std::uint64_t>(biased) << 52) |
+                               (kept & ((std::uint64_t{1} << 52) - 1)) |
+                               (static_cast<std::uint64_t>(v.negative) << 63);
+    return std::bit_cast<double>(bits);
 }
 
 }  // namespace limb_float
