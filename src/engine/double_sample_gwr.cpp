@@ -16,17 +16,26 @@
 //    measured. Only the rho table, which is not linear, runs again.
 //  * Precision. The samples carry the doubles' error, 2^-53 of each, which
 //    the Gaver differences magnify like every error of the sums. The sums
-//    run at 64 N bits, N the limbs of the largest m's planned precision
-//    (2.4 m digits, gwr_plan.cpp): at least that planned precision and at
-//    least 64 bits, so their own rounding, at most (n + 1) 2^-64N of the
-//    terms' magnitudes, stays a factor 2^8 or more below the samples' error
-//    for every n served (n + 1 <= 32 at N = 1 ... 4). The rho table runs at
-//    64 M bits, M the limbs of the planned rho precision (1.8 m digits): at
-//    least what the MPFR way gives it. Every m therefore sees no more
-//    rounding than in the MPFR way, where the smaller m work at fewer bits
-//    (56 bits for m = 6); the values differ from that way's by that way's
-//    own rounding, within the estimate. The nudged runs see the same
-//    precision, so the rounding estimate measures what the doubles cost.
+//    run in limbs at 64 N bits, N the limbs of the largest m's planned
+//    precision (2.4 m digits, gwr_plan.cpp): at least that planned precision
+//    and at least 64 bits, so their own rounding, at most (n + 1) 2^-64N of
+//    the terms' magnitudes, stays a factor 2^8 or more below the samples'
+//    error for every n served (n + 1 <= 32 at N = 1 ... 4).
+//  * The rho table runs in double words (double_word.hpp) where the largest
+//    m's planned rho precision (1.8 m digits) is at most 101 bits, m <= 15,
+//    the default counts among them: each of its operations errs by less than
+//    2^-102 of its result, no more than a rounding to nearest at 101 bits,
+//    so the table sees less rounding than the MPFR way gives it at its
+//    planned precision, by the same forward analysis that plan rests on.
+//    Where a value leaves the double words' safe range (double_word.hpp),
+//    and for larger m, the table runs in limbs at 64 M bits, M the limbs of
+//    the planned rho precision. The functionals enter the double words
+//    rounded within 2^-106.
+//  Every m therefore sees no more rounding than in the MPFR way, where the
+//  smaller m work at fewer bits (56 and 44 for m = 6); the values differ
+//  from that way's by that way's own rounding, within the estimate. The
+//  nudged runs see the same arithmetic as the plain one, so the rounding
+//  estimate measures what the doubles cost, as before.
 
 #include "engine/double_sample_gwr.hpp"
 
