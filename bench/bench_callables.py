@@ -10,7 +10,8 @@ Prints, against the goal of <= 30 us per time point (one worker, t in [0.1, 10])
   * all-in per point with a scalar F, beside the cost of its 24 calls per point alone
     (the floor no inversion can go under);
   * the estimate's honesty: on closed forms, the share of points whose true error lies
-    within the estimate (goal: all), and the median estimate / true error.
+    within the estimate, the silent points (off beyond the estimate while it claims the
+    12 digits asked of doubles; goal: none), and the median estimate / true error.
 Each time is the least processor time of several rounds (the machine is shared: wall
 times count the other processes' turns too), with the wall time beside the all-in rows.
 """
@@ -87,7 +88,7 @@ CLOSED_FORMS = [
 
 
 def honesty_rows():
-    print("  estimate against true error (goal: every point covered):")
+    print("  estimate against true error (goal: no silent point; the uncovered ones are flagged):")
     t = np.geomspace(0.05, 20.0, 200)
     for name, F, f in CLOSED_FORMS:
         with warnings.catch_warnings():
@@ -95,10 +96,11 @@ def honesty_rows():
             result = invlap.invert(F, t, method="gwr", vectorized=True, full_output=True)
         wrong = np.abs(result.value - f(t))
         covered = np.mean(wrong <= result.error)
+        silent = np.sum((wrong > result.error) & (result.error <= 1e-12 * np.abs(result.value)))
         ratio = statistics.median((result.error / np.maximum(wrong, 1e-300)).tolist())
         digits = -np.log10(np.max(wrong / np.maximum(np.abs(f(t)), 1.0)))
-        print(f"    {name:>16}: covered {covered:6.1%}, median estimate / error {ratio:9.3g}, "
-              f"worst {digits:4.1f} digits")
+        print(f"    {name:>16}: covered {covered:6.1%}, silent {silent}, median estimate / "
+              f"error {ratio:7.3g}, worst {digits:4.1f} digits")
 
 
 def main():

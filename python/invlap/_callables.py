@@ -162,9 +162,14 @@ def _invert_double(F, points, rows, method, options, vectorized, progress):
     return v * growth, e * growth, names
 
 
-@functools.cache
 def _steps(width):
-    """1, 2, ..., width as doubles, made once per width: s = k ln2 / t."""
+    """1, 2, ..., width as doubles: s = k ln2 / t. Made once per width where the
+    width is of the usual sizes; a large given M's is made per call, not kept."""
+    return _usual_steps(width) if width <= 2 * max(DOUBLE_TERMS) else np.arange(1.0, width + 1.0)
+
+
+@functools.cache
+def _usual_steps(width):
     steps = np.arange(1.0, width + 1.0)
     steps.flags.writeable = False
     return steps
