@@ -16,6 +16,7 @@ from invlap._double_contours import (
     EPS, EULER_M, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule, hyperbola, stehfest, talbot)
 from invlap._probe import probe
 from invlap._progress import paced
+from invlap._rules import limit_kind, tolerance_met
 
 # Candidate numbers of Gaver terms for doubles: each is tried and the one whose
 # estimated error (truncation plus the doubles' magnified rounding) is least is kept.
@@ -256,18 +257,17 @@ def _double_initial_value(F, points, i, vectorized, digits):
 def limit_of_scaled(g, digits):
     """f(0+) and its error from s F(s) at geometrically growing s (g, in order).
 
-    The same rule as the engine's for expressions: the last value when the last two
-    agree within 10^(-digits/2) of the values' size; +-inf when |s F(s)| grows by half
-    at every step; NaN otherwise.
+    The engine's rule for expressions (limit_kind): the last value when the last two
+    agree; +-inf when |s F(s)| grows at every step; NaN otherwise.
     """
     magnitudes = [abs(float(x)) for x in g]
     if not all(math.isfinite(m) for m in magnitudes):
         return math.nan, math.nan
     spread = abs(float(g[-1] - g[-2]))
-    if spread <= 10.0 ** (-0.5 * digits) * max(magnitudes):
+    kind = limit_kind(magnitudes, spread, (g[-1] > 0) == (g[-2] > 0), digits)
+    if kind == "settled":
         return float(g[-1]), spread
-    growing = all(b >= 1.5 * a for a, b in zip(magnitudes, magnitudes[1:]))
-    if growing and (g[-1] > 0) == (g[-2] > 0):
+    if kind == "unbounded":
         return math.copysign(math.inf, float(g[-1])), 0.0
     return math.nan, math.nan
 
@@ -281,7 +281,6 @@ def _invert_multi(F, points, options, progress):
     carried = np.full(points.count, np.nan)
     texts = []
     report = paced(progress)
-    tolerance = 10.0 ** -options.digits
     for i in range(points.count):
         keywords = {name: float(points.parameters[i, j]) for j, name in enumerate(points.names)}
         t = float(points.t[i])
@@ -299,7 +298,7 @@ def _invert_multi(F, points, options, progress):
                            for k in range(1, 2 * m + 1)]
             v, e, text, log10 = _engine.invert_value_samples(t, samples, m, bits,
                                                              options.digits)
-            if e <= tolerance * abs(v) or math.isnan(v):
+            if tolerance_met(v, e, options.digits) or math.isnan(v):
                 break
         value[i], error[i], carried[i] = v, e, log10
         texts.append(text)

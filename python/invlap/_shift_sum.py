@@ -15,6 +15,7 @@ import mpmath
 import numpy as np
 
 from invlap._points import Points
+from invlap._rules import text_digits, text_rounding_log10
 
 __all__ = ["invert_shifted"]
 
@@ -31,8 +32,8 @@ def invert_shifted(shifted, points, options, invert_expression):
         methods = np.full(count, "auto", dtype=object)
         full_digits = dataclasses.replace(options, output="mpmath") if dataclasses.is_dataclass(
             options) else _with_texts(options)
-        # Each value's text carries digits + 10 digits: half a unit of the last.
-        text_rounding = mpmath.mpf(10) ** -(digits + 9) / 2
+        # Half a unit in the last of the digits each value's text carries.
+        text_rounding = mpmath.mpf(10) ** text_rounding_log10(digits)
         for text, terms in shifted.groups.items():
             index, times, weight = _shifted_times(points, terms)
             if index.size == 0:
@@ -54,7 +55,7 @@ def invert_shifted(shifted, points, options, invert_expression):
         values = np.array([float(v) for v in totals])
         # Rounded up, so that the float never understates the bound.
         errors = np.array([float(b) * (1 + 2.0 ** -50) for b in bounds])
-        texts = ([mpmath.nstr(v, digits + 10, strip_zeros=False) for v in totals]
+        texts = ([mpmath.nstr(v, text_digits(digits), strip_zeros=False) for v in totals]
                  if options.output == "mpmath" else None)
     return values, errors, texts, methods
 

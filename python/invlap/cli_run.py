@@ -10,6 +10,7 @@ import mpmath
 import numpy as np
 
 import invlap
+from invlap._rules import text_digits
 
 __all__ = ["Series", "run_inversions"]
 
@@ -76,7 +77,7 @@ def _derivative(expression, times, params, options, progress, k, n):
     shifted = f"s*({expression}\n) - {name}"  # the newline ends any comment in F
     slope = _invert("t*df/dt", shifted, times, {**params, name: start}, options,
                     progress.part(k * n + k), k, n)
-    with mpmath.workdps(options["digits"] + 10), np.errstate(invalid="ignore"):
+    with mpmath.workdps(text_digits(options["digits"])), np.errstate(invalid="ignore"):
         slope.values = slope.values * times
     slope.errors = slope.errors * times
     return slope

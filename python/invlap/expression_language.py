@@ -1,10 +1,15 @@
 """The names, limits and error messages of the expression language (see invlap.expression)."""
 
+from invlap import _engine
+
 CONSTANT_NAMES = ("pi", "e", "euler")
-UNARY_FUNCTIONS = ("sqrt", "exp", "log", "sin", "cos", "tan", "sinh", "cosh", "tanh",
-                   "asinh", "acosh", "atanh", "atan", "erf", "erfc", "gamma")
-BESSEL_FUNCTIONS = ("besseli", "besselk", "besselj", "bessely")
+# The functions are the engine's function table, read here so that the compiler,
+# the SymPy printer and the engine know the same ones.
+UNARY_FUNCTIONS = tuple(name for name, _, order in _engine.FUNCTIONS if not order)
+BESSEL_FUNCTIONS = tuple(name for name, _, order in _engine.FUNCTIONS if order)
 FUNCTIONS = UNARY_FUNCTIONS + BESSEL_FUNCTIONS
+# SymPy's name for each function of the language.
+SYMPY_NAMES = {name: sympy_name for name, sympy_name, _ in _engine.FUNCTIONS}
 RESERVED_NAMES = ("s",) + CONSTANT_NAMES + FUNCTIONS
 
 MAX_SOURCE_CHARS = 100_000

@@ -7,7 +7,7 @@ import functools
 import unicodedata
 
 from invlap.expression_language import (
-    FUNCTION_LIST, FUNCTIONS, MAX_SOURCE_CHARS, MAX_SYMPY_DEPTH, RESERVED_NAMES,
+    FUNCTION_LIST, MAX_SOURCE_CHARS, MAX_SYMPY_DEPTH, RESERVED_NAMES, SYMPY_NAMES,
     expression_error, known_names, quoted)
 
 
@@ -128,8 +128,10 @@ def sympy_printer():
     and raises ExpressionError, quoting `shown`, at anything the language lacks."""
     import sympy
 
-    # sqrt(x) is Pow(x, 1/2) in SymPy.
-    functions = {getattr(sympy, name) for name in FUNCTIONS if name != "sqrt"}
+    # Each SymPy function class and the language's name for it; sqrt(x) is
+    # Pow(x, 1/2) in SymPy.
+    functions = {getattr(sympy, sympy_name): name for name, sympy_name in SYMPY_NAMES.items()
+                 if name != "sqrt"}
     allowed = (sympy.Add, sympy.Mul, sympy.Pow, sympy.Rational, sympy.Float, sympy.Symbol,
                type(sympy.pi), type(sympy.E), type(sympy.EulerGamma))
 
@@ -153,6 +155,9 @@ def sympy_printer():
                 text = str(expr)
                 problem = f"SymPy {type(expr).__name__} {quoted(text)} is not supported"
                 raise expression_error(problem, self.shown, fragment=text, details=FUNCTION_LIST)
+            name = functions.get(type(expr))
+            if name is not None and name != type(expr).__name__:
+                return f"{name}({self.stringify(expr.args, ', ')})"
             return super()._print(expr, **kwargs)
 
         def _print_Symbol(self, expr):

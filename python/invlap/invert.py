@@ -15,14 +15,13 @@ from invlap._workers import resolve_workers
 from invlap._shift_sum import invert_shifted
 from invlap._shifts import decompose
 from invlap.expression import CompiledExpression, compile_expression
-from invlap.result import AccuracyWarning, InversionResult, beyond_tolerance, error_log10
+from invlap._rules import (COMPLEX_EXPRESSION_METHODS, EXPRESSION_METHODS, METHOD_NAMES,
+                           METHODS, text_digits, text_rounding_log10,
+                           tolerance_missed)
+from invlap.result import AccuracyWarning, InversionResult, error_log10
 
 __all__ = ["invert"]
 
-METHODS = ("auto", "gwr", "talbot", "euler", "stehfest", "hyperbola")
-# The engine's method codes, in its order (point_solver.hpp).
-ENGINE_METHODS = np.array(["gwr", "talbot", "euler", "stehfest", "auto", "initial value"],
-                          dtype=object)
 OUTPUTS = ("float", "mpmath")
 PRECISIONS = ("double", "multi")
 MAX_DIGITS = _engine.MAX_DIGITS
@@ -158,9 +157,10 @@ def invert(F, t, *, digits=None, method="auto", M=None, workers=None, full_outpu
     else:
         if precision != "double" or vectorized:
             raise ValueError("precision and vectorized apply to callables only")
-        if options.method == "hyperbola":
-            raise ValueError("method 'hyperbola' applies to callables; expressions have "
-                             "'talbot' and 'euler' for complex s")
+        if options.method not in EXPRESSION_METHODS:
+            complex_ones = " and ".join(repr(name) for name in COMPLEX_EXPRESSION_METHODS)
+            raise ValueError(f"method {options.method!r} applies to callables; expressions "
+                             f"have {complex_ones} for complex s")
         shifted = _shifted(F, points, options)
         if shifted is not None:
             value, error, texts, methods = invert_shifted(
@@ -241,14 +241,14 @@ def _invert_expression(F, points, options, progress):
         program, points.t, points.parameters, value, error, digits=options.digits,
         m=options.M or 0, workers=options.workers, text=options.output == "mpmath",
         progress=progress, method=options.method, error_log10=carried)
-    return value, error, texts, ENGINE_METHODS[np.frombuffer(codes, dtype=np.uint8)], carried
+    return value, error, texts, METHOD_NAMES[np.frombuffer(codes, dtype=np.uint8)], carried
 
 
 def _finish(points, value, error, texts, methods, options, full_output, carried, shifts=()):
     # The tolerance judges the value as computed; the estimate reported covers
     # the value as returned, its final rounding included (a float64 cannot
     # carry more than about 16 digits, whatever digits asked for).
-    missed = beyond_tolerance(value, error, options.digits)
+    missed = tolerance_missed(value, error, options.digits)
     if options.output == "mpmath":
         value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
                                options.digits)
@@ -273,11 +273,11 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
 
 def _returned_rounding_log10(value, options):
     """log10 of the rounding of each value into what `invert` returns: half a unit
-    in the last place of a float64, or half a unit of the last of the digits + 10
+    in the last place of a float64, or half a unit of the last of the text's
     digits an mpf is read from (-inf where the value is 0 or not finite)."""
     if options.output == "mpmath":
         import mpmath  # the values are mpf: their size may lie beyond the doubles'
-        return np.array([np.log10(0.5) - (options.digits + 9) + float(mpmath.log10(abs(v)))
+        return np.array([text_rounding_log10(options.digits) + float(mpmath.log10(abs(v)))
                          if mpmath.isfinite(v) and v != 0 else -np.inf for v in value])
     magnitude = np.abs(np.asarray(value, dtype=float))
     with np.errstate(divide="ignore", invalid="ignore"):
@@ -304,8 +304,8 @@ def _method_report(points, methods):
 def _mpmath_values(texts, digits):
     import mpmath
     out = np.empty(len(texts), dtype=object)
-    # The texts carry digits + 10 digits; read a few more, so the conversion adds no rounding.
-    with mpmath.workdps(digits + 13):
+    # Read the texts with a few digits more than they carry, so the conversion adds no rounding.
+    with mpmath.workdps(text_digits(digits) + 3):
         for i, text in enumerate(texts):
             out[i] = mpmath.mpf(text)
     return out

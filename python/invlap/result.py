@@ -59,21 +59,6 @@ class InversionResult:
                 f"error_log10={self.error_log10!r}{shifts})")
 
 
-def beyond_tolerance(value, error, digits):
-    """How many points miss the tolerance, NaN values included.
-
-    The tolerance is relative, 10**-digits * |value|, except for a value of exactly 0
-    (f(0+) = 0, say), where no relative error exists: there it is 10**-digits.
-    """
-    value = np.asarray(value, dtype=float)
-    error = np.asarray(error, dtype=float)
-    scale = np.where(value == 0, 1.0, np.abs(value))
-    with np.errstate(invalid="ignore"):
-        missed = ~(error <= 10.0 ** -digits * scale)
-    missed &= ~np.isinf(value)  # an infinite f(0+) is exact
-    return int(np.count_nonzero(missed))
-
-
 def error_log10(error, carried):
     """log10 of the estimates: the engine's `carried` logarithm where the double
     error could not hold the estimate (None or NaN elsewhere), else of the double."""

@@ -26,6 +26,8 @@
 #include <limits>
 #include <string>
 
+#include "engine/real_axis_guard.hpp"
+
 namespace {
 
 // How much GWR's second level must improve on the first's estimate for its
@@ -43,15 +45,13 @@ double relative_error(const PointResult& r) {
 AutoPointSolver::AutoPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                                  std::uint32_t digits, MethodValidity& validity)
     : gwr_(program, levels, digits),
-      talbot_(program, fixed_talbot_rule(), Method::talbot, digits, 0, &validity),
-      euler_(program, euler_rule(), Method::euler, digits, 0, &validity), validity_(validity),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))) {}
+      talbot_(program, fixed_talbot_rule(), method_code("talbot"), digits, 0, &validity),
+      euler_(program, euler_rule(), method_code("euler"), digits, 0, &validity), validity_(validity),
+      tolerance_(digits) {}
 
 PointResult AutoPointSolver::solve(double t, const double* parameters, std::string* text,
                                    std::size_t text_digits) {
-    const auto met = [&](const PointResult& r) {
-        return !(r.error > tolerance_ * std::fabs(r.value));
-    };
+    const auto met = [&](const PointResult& r) { return tolerance_.met(r.value, r.error); };
     bool have = false;
     PointResult best;
     std::string best_text;
@@ -85,10 +85,7 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
                          candidate_text);
             }
         }
-        if (!met(best) && !validity_.real_axis_resolves(t, parameters)) {
-            // Real samples cannot see the oscillation: no estimate of by how much.
-            best.error = std::numeric_limits<double>::infinity();
-        }
+        best.error = real_axis_estimate(best.error, met(best), validity_.oscillation(t, parameters));
     }
     // Where the scan could not place F's singularities, a value that met the
     // tolerance is confirmed by Talbot's contour, an independent method: two
@@ -109,4 +106,9 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
         *text = std::move(best_text);
     }
     return best;
+}
+
+std::unique_ptr<PointSolver> make_auto_solver(const MethodContext& context) {
+    return std::make_unique<AutoPointSolver>(context.program, context.levels, context.digits,
+                                             context.validity);
 }

@@ -22,5 +22,8 @@ private:
     ContourPointSolver talbot_;
     ContourPointSolver euler_;
     MethodValidity& validity_;
-    double tolerance_;
+    Tolerance tolerance_;
 };
+
+// The automatic choice as invlap.invert's method "auto".
+std::unique_ptr<PointSolver> make_auto_solver(const MethodContext& context);

@@ -7,6 +7,7 @@
 
 #include "engine/arb_value.hpp"
 #include "engine/complex_functions.hpp"
+#include "engine/function_table.hpp"
 
 namespace {
 
@@ -126,15 +127,47 @@ bool loose_sum(acb_srcptr sum, acb_srcptr x, acb_srcptr y) {
 
 // Whether a one-operand function is proven analytic at every point of x:
 // the inverse functions fail where x meets their cuts; the rest are entire
-// or meromorphic, whose poles show as an unbounded result.
+// or meromorphic, whose poles show as an unbounded result. (The principal
+// cut of sqrt and log is crossed on each side's branch instead; neg has none.)
 bool unary_cut_free(Op op, acb_srcptr x) {
-    switch (op) {
-        case Op::asinh:
-        case Op::atan: return !meets_imaginary_cuts(x);
-        case Op::acosh: return !meets_real_ray_below(x, 1);
-        case Op::atanh: return !meets_real_ray_below(x, -1) && !meets_real_ray_above(x, 1);
-        default: return true;
+    if (!is_function(op)) {
+        return true;
     }
+    switch (function_of(op).cut) {
+        case Cut::imaginary_beyond_i: return !meets_imaginary_cuts(x);
+        case Cut::real_below_one: return !meets_real_ray_below(x, 1);
+        case Cut::real_outside_unit:
+            return !meets_real_ray_below(x, -1) && !meets_real_ray_above(x, 1);
+        case Cut::negative_axis: return !meets_negative_axis(x);
+        case Cut::none: return true;
+    }
+    return true;
+}
+
+// Whether a function's result is known nonzero on the box x without its value.
+bool known_nonzero(Op op, acb_srcptr x) {
+    if (!is_function(op)) {
+        return false;
+    }
+    switch (function_of(op).zero_free) {
+        case ZeroFree::everywhere: return true;
+        case ZeroFree::right_half: return arb_is_positive(acb_realref(x));
+        case ZeroFree::nowhere: return false;
+    }
+    return false;
+}
+
+// Whether an instruction needs its operands' values whatever is asked of it:
+// cuts, branch points, poles and bounds need to know where it is.
+bool needs_operands(Op op) {
+    if (op == Op::pow) {
+        return true;
+    }
+    if (!is_function(op)) {
+        return false;
+    }
+    const FunctionEntry& f = function_of(op);
+    return f.cut != Cut::none || f.poles || f.order;
 }
 
 }  // namespace
@@ -151,11 +184,11 @@ BoxEvaluator::BoxEvaluator(const Program& program)
     for (std::size_t k = code.size(); k-- > 0;) {
         const Instruction& in = code[k];
         const Op op = in.op;
-        if (op <= Op::euler) {
+        if (is_leaf(op)) {
             continue;
         }
         const std::size_t a = in.a;
-        const bool binary = op >= Op::add && op <= Op::pow;
+        const bool binary = is_binary(op);
         const std::size_t b = binary ? static_cast<std::size_t>(in.b) : a;
         if (need_value_[k]) {
             need_value_[a] = 1;
@@ -184,33 +217,22 @@ BoxEvaluator::BoxEvaluator(const Program& program)
                     need_nonzero_[a] = 1;
                 }
                 break;
-            case Op::exp:
-                break;  // entire and never zero
-            case Op::sqrt:
-            case Op::log:
-            case Op::pow:
-            case Op::besseli:
-            case Op::besselk:
-            case Op::besselj:
-            case Op::bessely:
-            case Op::tan:
-            case Op::tanh:
-            case Op::gamma:
-            case Op::asinh:
-            case Op::acosh:
-            case Op::atanh:
-            case Op::atan:
-                need_value_[a] = 1;  // cuts, branch points, poles and bounds need where it is
-                if (binary) {
-                    need_value_[b] = 1;
-                }
-                if (need_nonzero_[k] && op != Op::besselk) {
-                    need_value_[k] = 1;  // K's zeros lie left of the imaginary axis; others: look
-                    need_value_[a] = need_value_[b] = 1;
-                }
-                break;
             default:
-                if (need_nonzero_[k]) {
+                if (needs_operands(op)) {
+                    need_value_[a] = 1;
+                    if (binary) {
+                        need_value_[b] = 1;
+                    }
+                    // Where the function is known zero-free on the right
+                    // half (K), its operand's value says so; others: look.
+                    if (need_nonzero_[k] && !(is_function(op) &&
+                                              function_of(op).zero_free == ZeroFree::right_half)) {
+                        need_value_[k] = 1;
+                        need_value_[a] = need_value_[b] = 1;
+                    }
+                } else if (op == Op::exp) {
+                    // entire and never zero
+                } else if (need_nonzero_[k]) {
                     // A sum, an entire function: only its enclosure can tell.
                     need_value_[k] = 1;
                     need_value_[a] = need_value_[b] = 1;
@@ -218,9 +240,9 @@ BoxEvaluator::BoxEvaluator(const Program& program)
                 break;
         }
     }
-    // tan, tanh and gamma have poles: their own values show them.
+    // Functions with poles (tan, tanh, gamma): their own values show them.
     for (std::size_t k = 0; k < code.size(); ++k) {
-        if (code[k].op == Op::tan || code[k].op == Op::tanh || code[k].op == Op::gamma) {
+        if (is_function(code[k].op) && function_of(code[k].op).poles) {
             need_value_[k] = 1;
         }
     }
@@ -245,7 +267,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
                 break;
             default: break;
         }
-        if (op <= Op::euler) {
+        if (is_leaf(op)) {
             nonzero_[i] = !acb_contains_zero(out);
             continue;
         }
@@ -253,7 +275,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
         acb_srcptr x = registers_[instruction.a].get();
         const std::size_t a = instruction.a;
         const std::size_t b = static_cast<std::size_t>(instruction.b);
-        acb_srcptr y = op >= Op::add && op <= Op::pow ? registers_[b].get() : nullptr;
+        acb_srcptr y = is_binary(op) ? registers_[b].get() : nullptr;
         bool nonzero = false;
         if (op == Op::sqrt || op == Op::log || op == Op::pow) {
             if (acb_contains_zero(x)) {
@@ -334,14 +356,11 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
                 const ExactInteger exponent(static_cast<slong>(instruction.b));
                 acb_pow_fmpz(out, x, exponent.get(), box_prec);
             }
-        } else if (op >= Op::besseli) {
-            // K and Y have the principal cut on the negative axis and a
-            // singularity at 0; I and J of integer order are entire. K has no
-            // zeros right of the imaginary axis.
-            if ((op == Op::besselk || op == Op::bessely) && meets_negative_axis(x)) {
+        } else if (is_bessel(op)) {
+            if (!unary_cut_free(op, x)) {
                 return false;
             }
-            nonzero = op == Op::besselk && arb_is_positive(acb_realref(x));
+            nonzero = known_nonzero(op, x);
             if (want && !bessel_over_box(op, instruction.b, out, x, unevaluable_)) {
                 return false;
             }
@@ -349,7 +368,7 @@ bool BoxEvaluator::run(acb_srcptr box, const double* parameters, unsigned sides,
             if (!unary_cut_free(op, x)) {
                 return false;
             }
-            nonzero = op == Op::exp;
+            nonzero = known_nonzero(op, x);
             if (want) {
                 complex_unary(op, out, x, box_prec);
             }

@@ -113,7 +113,7 @@ void ComplexEvaluator::run(std::size_t i, const acb_t s, const double* parameter
     } else if (op == Op::powi) {
         const ExactInteger exponent(static_cast<slong>(instruction.b));
         acb_pow_fmpz(out, x, exponent.get(), prec);
-    } else if (op >= Op::besseli) {
+    } else if (is_bessel(op)) {
         complex_bessel(op, instruction.b, out, x, prec);
     } else {
         complex_unary(op, out, x, prec);

@@ -6,7 +6,7 @@
 
 #include "engine/program.hpp"
 
-// out = op(x) at `prec` bits for the one-operand functions other than sqrt
-// and log (whose branches the callers choose); an indeterminate ball for any
-// other op.
+// out = op(x) at `prec` bits, principal branch, for neg and the one-operand
+// functions of the function table (callers that follow branches choose
+// sqrt's and log's themselves); an indeterminate ball for any other op.
 void complex_unary(Op op, acb_ptr out, acb_srcptr x, slong prec);

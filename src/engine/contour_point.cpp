@@ -72,10 +72,9 @@ private:
 }  // namespace
 
 ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule& rule,
-                                       Method method, std::uint32_t digits,
+                                       MethodCode code, std::uint32_t digits,
                                        std::uint64_t given_m, MethodValidity* validity)
-    : program_(program), rule_(rule), method_(method),
-      tolerance_(std::pow(10.0, -static_cast<double>(digits))), given_(given_m != 0),
+    : program_(program), rule_(rule), code_(code), tolerance_(digits), given_(given_m != 0),
       validity_(validity) {
     if (given_m != 0) {
         levels_.push_back(Level{given_m, std::nullopt, {}, {}});
@@ -139,7 +138,7 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double shift,
     level.sampler->start(parameters);
     invert(level, level.fine, level.m + spread_nodes, t, shift, fine.get());
     PointResult result;
-    result.method = static_cast<std::uint8_t>(method_);
+    result.method = code_;
     if (!arb_is_finite(fine.get())) {
         result.value = result.error = std::nan("");
     } else {
@@ -162,7 +161,7 @@ ContourPointSolver::Placement ContourPointSolver::place(std::uint64_t m, double 
     if (validity_ == nullptr) {
         return Placement{};
     }
-    if (method_ == Method::euler) {
+    if (rule_.vertical_line()) {
         const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
         if (!line) {
             return Placement{0.0, false};
@@ -175,7 +174,7 @@ ContourPointSolver::Placement ContourPointSolver::place(std::uint64_t m, double 
 
 PointResult ContourPointSolver::solve(double t, const double* parameters, std::string* text,
                                       std::size_t text_digits) {
-    if (validity_ != nullptr && method_ == Method::euler && !given_) {
+    if (validity_ != nullptr && rule_.vertical_line() && !given_) {
         // The line reaches higher with more nodes: where the singularities
         // that matter stand above every level's reach, one more level that
         // reaches them.
@@ -184,7 +183,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
             levels_.push_back(Level{line->least_nodes, std::nullopt, {}, {}});
         }
     }
-    if (validity_ != nullptr && method_ == Method::talbot && !given_ &&
+    if (validity_ != nullptr && !rule_.vertical_line() && !given_ &&
         !place(levels_.back().m, t, parameters).proven) {
         // A Talbot contour reaches higher with more nodes (r = 2M/5): where
         // no level's contour encloses the singularities that matter, the
@@ -212,10 +211,21 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         if (!placement.proven) {
             result.error = std::numeric_limits<double>::infinity();
         }
-        // A NaN estimate ends it too: more nodes cannot help a NaN.
-        if (!(result.error > tolerance_ * std::fabs(result.value))) {
+        if (tolerance_.settled(result.value, result.error)) {
             break;
         }
     }
     return result;
+}
+
+std::unique_ptr<PointSolver> make_talbot_solver(const MethodContext& context) {
+    return std::make_unique<ContourPointSolver>(context.program, fixed_talbot_rule(),
+                                                method_code("talbot"), context.digits, context.m,
+                                                &context.validity);
+}
+
+std::unique_ptr<PointSolver> make_euler_solver(const MethodContext& context) {
+    return std::make_unique<ContourPointSolver>(context.program, euler_rule(),
+                                                method_code("euler"), context.digits, context.m,
+                                                &context.validity);
 }

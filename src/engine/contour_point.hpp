@@ -8,6 +8,7 @@
 
 #include "engine/contour_rules.hpp"
 #include "engine/contour_sampler.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/method_validity.hpp"
 #include "engine/point_solver.hpp"
 
@@ -17,7 +18,7 @@ public:
     // validity (borrowed, may be null): where F's singularities are, so that
     // the contour is placed to pass them the right way, and a value whose
     // contour cannot be proven to do so is flagged (an infinite estimate).
-    ContourPointSolver(const Program& program, const ContourRule& rule, Method method,
+    ContourPointSolver(const Program& program, const ContourRule& rule, MethodCode code,
                        std::uint32_t digits, std::uint64_t given_m,
                        MethodValidity* validity = nullptr);
 
@@ -46,9 +47,14 @@ private:
 
     const Program& program_;
     const ContourRule& rule_;
-    Method method_;
-    double tolerance_;
+    MethodCode code_;
+    Tolerance tolerance_;
     bool given_;
     MethodValidity* validity_;
     std::deque<Level> levels_;  // a deque: levels added later never move the others
 };
+
+// Talbot's contour and the Bromwich line with Euler summation as
+// invlap.invert's methods "talbot" and "euler", placed by F's singularities.
+std::unique_ptr<PointSolver> make_talbot_solver(const MethodContext& context);
+std::unique_ptr<PointSolver> make_euler_solver(const MethodContext& context);

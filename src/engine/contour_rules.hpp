@@ -31,6 +31,10 @@ public:
     virtual void nodes(std::uint64_t m, slong prec, ContourNodes& out) const = 0;
     // The contour for t = 1 at parameter p, between nodes (for the branch walk).
     virtual void point(acb_ptr z, std::uint64_t m, arb_srcptr p, slong prec) const = 0;
+    // Whether the nodes lie on a vertical (Bromwich) line, which is placed
+    // right of the singularities and reaches up with more nodes, rather than
+    // on a contour that wraps them, which must enclose them.
+    virtual bool vertical_line() const = 0;
 
 protected:
     ~ContourRule() = default;

@@ -1,13 +1,15 @@
 #include "engine/contour_sampler.hpp"
 
+#include "engine/evaluation_constants.hpp"
+
 namespace {
 
-// As for real samples (accurate_evaluator.cpp): guard bits, then raises by
-// the shortfall plus a margin, a few at most, under a cap.
-constexpr slong guard_bits = 8;
-constexpr slong raise_margin_bits = 32;
-constexpr int max_raises = 4;
-slong precision_cap(Bits bits) { return 8 * static_cast<slong>(bits) + 512; }
+// As for real samples: guard bits, then raises by the shortfall plus a
+// margin, a few at most, under a cap.
+using evaluation::guard_bits;
+using evaluation::max_raises;
+using evaluation::precision_cap;
+using evaluation::raise_margin_bits;
 
 // A choice at least this ambiguous (the nearer branch more than half as far
 // as the other) is not trusted: the nodes are too far apart there, and the

@@ -31,6 +31,7 @@ public:
     }
     void nodes(std::uint64_t m, slong prec, ContourNodes& out) const override;
     void point(acb_ptr z, std::uint64_t m, arb_srcptr p, slong prec) const override;
+    bool vertical_line() const override { return true; }
 };
 
 // z(p) = A + i pi p, A = M ln(10) / 3

@@ -15,6 +15,8 @@
 
 #include "engine/gwr_estimate.hpp"
 
+#include "engine/evaluation_constants.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,8 +24,8 @@ namespace {
 
 constexpr double spread_safety = 12.0;
 constexpr double column_improvement = 30.0;
-constexpr double noise_magnification_digits_per_term = 1.4;
-constexpr double log10_2 = 0.30102999566398120;
+using evaluation::log10_2;
+using evaluation::noise_magnification_digits_per_term;
 // How much larger than the value a stationary table's samples may be and
 // still be trusted: a F(k a) of 1/s is the value itself at k = 1.
 constexpr double stationary_margin_bits = 8;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "engine/evaluation_constants.hpp"
 #include "engine/point_result.hpp"
 #include "gwr/wynn_rho.hpp"
 
@@ -60,7 +61,7 @@ double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, ToDouble to_double) {
 // the power is added back in the logarithm.
 template <class A, class ToParts>
 double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts) {
-    constexpr double log10_2 = 0.30102999566398120;
+    using evaluation::log10_2;
     long size_exponent = 0;
     const double size = std::fabs(to_parts(rho.latest_estimate(), size_exponent));
     double spreads[2] = {0, 0};

@@ -1,7 +1,6 @@
 // Where a sample of F could not be made exact to the working precision (the
 // raises ran out), the error of that sample, magnified like the rounding the
-// precision is sized for, is added to the estimate: about 10^(1.4 m) for m
-// terms at 2.4 m digits.
+// precision is sized for, is added to the estimate (evaluation_constants.hpp).
 
 #include "engine/gwr_point.hpp"
 
@@ -9,18 +8,20 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/evaluation_constants.hpp"
 #include "engine/gwr_estimate.hpp"
+#include "engine/real_axis_guard.hpp"
 
 namespace {
 
-constexpr double noise_magnification_digits_per_term = 1.4;
-constexpr double log10_2 = 0.30102999566398120;
+using evaluation::log10_2;
+using evaluation::noise_magnification_digits_per_term;
 
 }  // namespace
 
 GwrPointSolver::GwrPointSolver(const Program& program, const std::deque<GwrLevelTables>& levels,
                                std::uint32_t digits)
-    : program_(program), tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
+    : program_(program), tolerance_(digits), code_(method_code("gwr")) {
     levels_.reserve(levels.size());
     for (const GwrLevelTables& tables : levels) {
         levels_.push_back(Level{&tables, std::nullopt, nullptr, std::nullopt, std::nullopt});
@@ -89,14 +90,20 @@ PointResult GwrPointSolver::solve_levels(std::size_t first, std::size_t end, dou
     for (std::size_t l = first; l < end; ++l) {
         used = &levels_[l];
         result = solve_at(*used, t, parameters);
-        if (!(result.error > tolerance_ * std::fabs(result.value))) {
-            break;  // met, or NaN: more terms cannot help a NaN
+        if (tolerance_.settled(result.value, result.error)) {
+            break;
         }
     }
-    result.method = static_cast<std::uint8_t>(Method::gwr);
+    result.method = code_;
     if (text != nullptr) {
         *text = decimal_text(*used->full,
                              text_length(result, text_digits, used->tables->level().rho_bits));
     }
     return result;
+}
+
+std::unique_ptr<PointSolver> make_gwr_solver(const MethodContext& context) {
+    return std::make_unique<RealAxisGuard>(
+        std::make_unique<GwrPointSolver>(context.program, context.levels, context.digits),
+        context.validity, context.digits);
 }

@@ -11,6 +11,7 @@
 
 #include "engine/expression_sampler.hpp"
 #include "engine/limb_gwr_level.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/gwr_plan.hpp"
 #include "engine/point_result.hpp"
 #include "engine/point_solver.hpp"
@@ -48,5 +49,10 @@ private:
 
     const Program& program_;
     std::vector<Level> levels_;
-    double tolerance_;
+    Tolerance tolerance_;
+    MethodCode code_;
 };
+
+// GWR as invlap.invert's method "gwr": flagged where F's singularities
+// refute real-axis samples.
+std::unique_ptr<PointSolver> make_gwr_solver(const MethodContext& context);

@@ -15,14 +15,12 @@
 
 #include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
+#include "engine/limit_rule.hpp"
 #include "engine/point_solver.hpp"
 
 namespace {
 
 constexpr std::size_t limit_points = 4;
-// A step counts as growth when |s F(s)| rises by half at least: log s rises
-// by a factor 2 per step here, powers of s far more.
-constexpr double growth_factor = 1.5;
 
 // s F(s) at s = 2^exponent.
 void scaled_sample(AccurateEvaluator& evaluator, const double* parameters, slong exponent,
@@ -61,35 +59,35 @@ PointResult initial_value(AccurateEvaluator& evaluator, const double* parameters
     set_midpoint(before, g[2].get());
     sub(spread, last, before);
     const double d = std::fabs(to_double(spread));
-    const double scale = std::max({magnitude[0], magnitude[1], magnitude[2], magnitude[3]});
-    const double settle = std::pow(10.0, -0.5 * static_cast<double>(digits));
-    PointResult result;
-    if (d <= settle * scale) {
-        // A limit below the working precision's share of the values' size is
-        // 0 (s F = s / (s^2 + 1) ends at 2^-4b): the value 0, the error what
-        // was left of s F.
-        if (magnitude[3] <= std::ldexp(scale, -static_cast<int>(b))) {
-            result = PointResult{0.0, std::max(d, magnitude[3])};
-            set_positive_zero(last);
-        } else {
-            result = PointResult{to_double(last), d};
-        }
-        if (text != nullptr) {
-            *text = decimal_text(last, text_digits);
-        }
-        return result;
-    }
-    bool growing = true;
-    for (std::size_t j = 1; j < limit_points; ++j) {
-        growing = growing && magnitude[j] >= growth_factor * magnitude[j - 1];
-    }
     const bool same_sign = arf_sgn(arb_midref(g[2].get())) == arf_sgn(arb_midref(g[3].get()));
-    const double infinity = std::numeric_limits<double>::infinity();
-    if (growing && same_sign) {
-        result = PointResult{arf_sgn(arb_midref(g[3].get())) < 0 ? -infinity : infinity, 0.0};
-    } else {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        result = PointResult{nan, nan};
+    PointResult result;
+    switch (classify_limit(magnitude, d, same_sign, digits)) {
+        case LimitKind::settled: {
+            // A limit below the working precision's share of the values' size
+            // is 0 (s F = s / (s^2 + 1) ends at 2^-4b): the value 0, the error
+            // what was left of s F.
+            const double scale = *std::max_element(magnitude.begin(), magnitude.end());
+            if (magnitude[3] <= std::ldexp(scale, -static_cast<int>(b))) {
+                result = PointResult{0.0, std::max(d, magnitude[3])};
+                set_positive_zero(last);
+            } else {
+                result = PointResult{to_double(last), d};
+            }
+            if (text != nullptr) {
+                *text = decimal_text(last, text_digits);
+            }
+            return result;
+        }
+        case LimitKind::unbounded: {
+            const double infinity = std::numeric_limits<double>::infinity();
+            result = PointResult{arf_sgn(arb_midref(g[3].get())) < 0 ? -infinity : infinity, 0.0};
+            break;
+        }
+        case LimitKind::unsettled: {
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            result = PointResult{nan, nan};
+            break;
+        }
     }
     if (text != nullptr) {
         *text = std::isnan(result.value) ? "nan" : (result.value < 0 ? "-inf" : "inf");

@@ -5,13 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "engine/auto_point.hpp"
-#include "engine/contour_point.hpp"
-#include "engine/gwr_point.hpp"
-#include "engine/stehfest_point.hpp"
+#include "engine/gwr_plan.hpp"
 #include "engine/initial_value.hpp"
 #include "engine/method_validity.hpp"
-#include "engine/real_axis_guard.hpp"
 #include "failure/memory_budget.hpp"
 
 namespace {
@@ -50,34 +46,6 @@ void require_job_memory(const std::vector<GwrLevel>& levels, const Program& prog
                        "the inversion at this precision");
 }
 
-std::unique_ptr<PointSolver> make_solver(const InvertRequest& request,
-                                         const std::deque<GwrLevelTables>& levels,
-                                         MethodValidity& validity) {
-    switch (request.method) {
-        case Method::talbot:
-            return std::make_unique<ContourPointSolver>(request.program, fixed_talbot_rule(),
-                                                        Method::talbot, request.digits, request.m,
-                                                        &validity);
-        case Method::euler:
-            return std::make_unique<ContourPointSolver>(request.program, euler_rule(),
-                                                        Method::euler, request.digits, request.m,
-                                                        &validity);
-        case Method::stehfest:
-            return std::make_unique<RealAxisGuard>(
-                std::make_unique<StehfestPointSolver>(request.program, request.digits, request.m),
-                validity, request.digits);
-        case Method::automatic:
-            return std::make_unique<AutoPointSolver>(request.program, levels, request.digits,
-                                                     validity);
-        case Method::gwr:
-        case Method::initial_value:  // a result's label for t = 0, never a request's method
-            break;
-    }
-    return std::make_unique<RealAxisGuard>(
-        std::make_unique<GwrPointSolver>(request.program, levels, request.digits), validity,
-        request.digits);
-}
-
 // The window the singularity scans serve: the job's smallest and largest
 // positive times (1 for both when there is none).
 ScanWindow job_window(const PointInputs& inputs, std::uint32_t digits) {
@@ -102,7 +70,9 @@ public:
                const PointInputs& inputs, const PointOutputs& outputs, const ScanWindow& window)
         : request_(request), inputs_(inputs), outputs_(outputs),
           validity_(request.program, request.digits, window),
-          solver_(make_solver(request, levels, validity_)),
+          solver_(request.method.make(
+              MethodContext{request.program, request.digits, request.m, levels, validity_})),
+          initial_code_(method_code("initial value")),
           first_bits_(levels.front().level().bits) {}
 
     void run(std::size_t i) override {
@@ -117,7 +87,7 @@ public:
             }
             result = initial_value(*initial_, parameters, request_.digits, text,
                                    outputs_.text_digits);
-            result.method = static_cast<std::uint8_t>(Method::initial_value);
+            result.method = initial_code_;
         } else {
             result = solver_->solve(t, parameters, text, outputs_.text_digits);
         }
@@ -135,6 +105,7 @@ private:
     const PointOutputs& outputs_;
     MethodValidity validity_;  // before solver_, which borrows it
     std::unique_ptr<PointSolver> solver_;
+    MethodCode initial_code_;
     Bits first_bits_;
     std::optional<AccurateEvaluator> initial_;
 };
@@ -148,7 +119,7 @@ void invert_expression(const InvertRequest& request, const PointInputs& inputs,
         std::clamp<std::size_t>(request.workers, 1, std::max<std::size_t>(inputs.count, 1)));
     // Only the Gaver methods build tables; the contour methods' values are
     // the evaluators' registers and the samples of one level at a time.
-    const bool tables = request.method == Method::gwr || request.method == Method::automatic;
+    const bool tables = request.method.gaver_tables;
     require_job_memory(plan, request.program, workers, tables);
     std::deque<GwrLevelTables> levels;  // not movable: a deque never moves its elements
     for (const GwrLevel& level : plan) {

@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "engine/point_result.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/point_solver.hpp"
 #include "engine/program.hpp"
 #include "engine/worker_pool.hpp"
 
 struct InvertRequest {
     const Program& program;
-    Method method;
+    const MethodEntry& method;  // one whose make is not null
     std::uint32_t digits;  // the tolerance: 10^-digits relative
     std::uint64_t m;       // the method's M (Gaver terms, nodes), or 0 to choose it
     unsigned workers;

@@ -10,6 +10,7 @@
 #include "engine/gwr_estimate.hpp"
 #include "engine/gwr_plan.hpp"
 #include "engine/gwr_table_cache.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/point_solver.hpp"
 #include "engine/row_samplers.hpp"
 #include "failure/memory_budget.hpp"
@@ -38,7 +39,7 @@ public:
         outputs_.value[i] = best.value;
         outputs_.error[i] = std::isnan(best.value) ? best.value : best.error;
         if (outputs_.method != nullptr) {
-            outputs_.method[i] = static_cast<std::uint8_t>(Method::gwr);
+            outputs_.method[i] = gwr_code_;
         }
     }
 
@@ -78,6 +79,7 @@ private:
     const PointOutputs& outputs_;
     std::unique_ptr<DoubleSampleGwr> limbs_;
     std::vector<std::optional<GwrWorkspace>> work_;  // made where a point first needs it
+    MethodCode gwr_code_ = method_code("gwr");
 };
 
 }  // namespace

@@ -62,20 +62,20 @@ bool MethodValidity::real_axis_allows(double t, const double* parameters) {
     return !found.sigma_found() || found.sigma() < real_axis_clearance * std::log(2.0) / t;
 }
 
-bool MethodValidity::real_axis_resolves(double t, const double* parameters) {
+Oscillation MethodValidity::oscillation(double t, const double* parameters) {
     SharedScan& shared = scan(parameters);
     const std::lock_guard<std::mutex> held(shared.lock);
     SingularityScan& found = shared.scan;
     if (!found.sigma_found() || !std::isfinite(found.sigma())) {
-        return true;
+        return Oscillation::none;
     }
     const double left = found.sigma() - relevant_width(t);
     for (const SingularityScan::Cell& cell : found.cells_from(left)) {
         if (cell.x1 > left && cell.y0 > 0.0) {
-            return false;
+            return Oscillation::present;
         }
     }
-    return found.complete_from(left);
+    return found.complete_from(left) ? Oscillation::none : Oscillation::unknown;
 }
 
 std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {

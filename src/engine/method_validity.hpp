@@ -21,6 +21,8 @@ struct LinePlan {
     std::uint64_t least_nodes;  // nodes needed to reach above every singularity that matters
 };
 
+enum class Oscillation : std::uint8_t { none, present, unknown };
+
 class MethodValidity {
 public:
     MethodValidity(const Program& program, std::uint32_t digits, const ScanWindow& window);
@@ -36,10 +38,12 @@ public:
     // singularity lies to the left of the first sample.
     bool real_axis_allows(double t, const double* parameters);
 
-    // Whether no singularity that matters at time t lies off the real axis:
-    // where one does, f oscillates, which real samples cannot see, and a
-    // real-axis estimate that misses the tolerance may miss it by any amount.
-    bool real_axis_resolves(double t, const double* parameters);
+    // Whether a singularity that matters at time t may lie off the real axis
+    // (present), none does (none), or the scan did not get far enough left to
+    // tell (unknown). Where one does, f oscillates, which real samples cannot
+    // see: a real-axis estimate that misses the tolerance may miss it by any
+    // amount, and one that meets it is less sure than on a smooth f.
+    Oscillation oscillation(double t, const double* parameters);
 
     // The Bromwich line for time t; nothing where the singularities that
     // matter reach too high to prove the line's nodes pass above them.

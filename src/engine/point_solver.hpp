@@ -7,17 +7,7 @@
 #include <string>
 
 #include "engine/point_result.hpp"
-
-// The methods, as codes the results carry. initial_value marks f(0+), which
-// no inversion method computes.
-enum class Method : std::uint8_t {
-    gwr = 0,
-    talbot = 1,
-    euler = 2,
-    stehfest = 3,
-    automatic = 4,
-    initial_value = 5,
-};
+#include "engine/tolerance.hpp"
 
 class PointSolver {
 public:
@@ -28,15 +18,14 @@ public:
                               std::size_t text_digits) = 0;
 };
 
-// The result of the first level whose error estimate meets the tolerance
-// (10^-digits relative), or of the last: solve_at(level) for each in turn.
+// The result of the first level whose error estimate meets the tolerance,
+// or of the last: solve_at(level) for each in turn.
 template <class Levels, class SolveAt>
-PointResult first_level_that_meets(Levels& levels, double tolerance, SolveAt solve_at) {
+PointResult first_level_that_meets(Levels& levels, const Tolerance& tolerance, SolveAt solve_at) {
     PointResult result;
     for (auto& level : levels) {
         result = solve_at(level);
-        // A NaN estimate ends it too: more terms or nodes cannot help a NaN.
-        if (!(result.error > tolerance * std::fabs(result.value))) {
+        if (tolerance.settled(result.value, result.error)) {
             break;
         }
     }

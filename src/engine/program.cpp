@@ -1,9 +1,10 @@
 #include "engine/program.hpp"
 
-#include <atomic>
-
 #include <array>
+#include <atomic>
 #include <utility>
+
+#include "engine/function_table.hpp"
 
 namespace {
 
@@ -16,7 +17,9 @@ struct OpName {
     Shape shape;
 };
 
-constexpr std::array<OpName, 33> op_names{{
+// The operations that are not the language's functions (those are the
+// function table's rows).
+constexpr std::array<OpName, 13> op_names{{
     {"s", Op::s, Shape::leaf_none},
     {"param", Op::param, Shape::leaf_param},
     {"const", Op::constant, Shape::leaf_constant},
@@ -24,41 +27,24 @@ constexpr std::array<OpName, 33> op_names{{
     {"e", Op::e, Shape::leaf_none},
     {"euler", Op::euler, Shape::leaf_none},
     {"neg", Op::neg, Shape::unary},
-    {"sqrt", Op::sqrt, Shape::unary},
-    {"exp", Op::exp, Shape::unary},
-    {"log", Op::log, Shape::unary},
-    {"sin", Op::sin, Shape::unary},
-    {"cos", Op::cos, Shape::unary},
-    {"tan", Op::tan, Shape::unary},
-    {"sinh", Op::sinh, Shape::unary},
-    {"cosh", Op::cosh, Shape::unary},
-    {"tanh", Op::tanh, Shape::unary},
-    {"asinh", Op::asinh, Shape::unary},
-    {"acosh", Op::acosh, Shape::unary},
-    {"atanh", Op::atanh, Shape::unary},
-    {"atan", Op::atan, Shape::unary},
-    {"erf", Op::erf, Shape::unary},
-    {"erfc", Op::erfc, Shape::unary},
-    {"gamma", Op::gamma, Shape::unary},
     {"add", Op::add, Shape::binary},
     {"sub", Op::sub, Shape::binary},
     {"mul", Op::mul, Shape::binary},
     {"div", Op::div, Shape::binary},
     {"pow", Op::pow, Shape::binary},
     {"powi", Op::powi, Shape::immediate_exponent},
-    {"besseli", Op::besseli, Shape::immediate_order},
-    {"besselk", Op::besselk, Shape::immediate_order},
-    {"besselj", Op::besselj, Shape::immediate_order},
-    {"bessely", Op::bessely, Shape::immediate_order},
 }};
 
-const OpName* find_op(std::string_view name) {
+std::optional<OpName> find_op(std::string_view name) {
     for (const OpName& entry : op_names) {
         if (entry.name == name) {
-            return &entry;
+            return entry;
         }
     }
-    return nullptr;
+    if (const FunctionEntry* f = find_function(name)) {
+        return OpName{f->name, f->op, f->order ? Shape::immediate_order : Shape::unary};
+    }
+    return std::nullopt;
 }
 
 bool earlier(std::int64_t operand, std::size_t index) {
@@ -100,8 +86,8 @@ std::optional<Program> Program::make(const std::vector<Text>& code,
     program.code_.reserve(code.size());
     for (std::size_t i = 0; i < code.size(); ++i) {
         const Text& text = code[i];
-        const OpName* entry = find_op(text.op);
-        if (entry == nullptr) {
+        const std::optional<OpName> entry = find_op(text.op);
+        if (!entry) {
             message = "instruction " + std::to_string(i) + ": unknown operation '" +
                       std::string(text.op) + "'";
             return std::nullopt;

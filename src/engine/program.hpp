@@ -20,13 +20,21 @@ enum class Op : std::uint8_t {
     // leaves
     s, param, constant, pi, e, euler,
     // one operand
-    neg, sqrt, exp, log, sin, cos, tan, sinh, cosh, tanh, asinh, acosh, atanh, atan, erf, erfc,
-    gamma,
+    neg,
+    // the language's functions, in the order of their rows in function_table.cpp;
+    // the last four take an integer immediate, the order, besides the operand
+    sqrt, exp, log, sin, cos, tan, sinh, cosh, tanh, asinh, acosh, atanh, atan, erf, erfc,
+    gamma, besseli, besselk, besselj, bessely,
     // two operands
     add, sub, mul, div, pow,
-    // an operand and an integer immediate: the exponent, or the Bessel order
-    powi, besseli, besselk, besselj, bessely,
+    // an operand and an integer immediate: the exponent
+    powi,
 };
+
+constexpr bool is_leaf(Op op) { return op <= Op::euler; }
+constexpr bool is_function(Op op) { return op >= Op::sqrt && op <= Op::bessely; }
+constexpr bool is_bessel(Op op) { return op >= Op::besseli && op <= Op::bessely; }
+constexpr bool is_binary(Op op) { return op >= Op::add && op <= Op::pow; }
 
 struct Instruction {
     Op op;

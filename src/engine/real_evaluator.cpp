@@ -1,7 +1,6 @@
 #include "engine/real_evaluator.hpp"
 
-#include <arb_hypgeom.h>
-
+#include "engine/function_table.hpp"
 #include "engine/real_bessel.hpp"
 #include "failure/interrupts.hpp"
 
@@ -14,25 +13,10 @@ void integer_power(arb_ptr out, arb_srcptr a, std::int64_t k, slong prec) {
 }
 
 void apply_unary(Op op, arb_ptr out, arb_srcptr x, slong prec) {
-    switch (op) {
-        case Op::neg: arb_neg(out, x); break;
-        case Op::sqrt: arb_sqrt(out, x, prec); break;
-        case Op::exp: arb_exp(out, x, prec); break;
-        case Op::log: arb_log(out, x, prec); break;
-        case Op::sin: arb_sin(out, x, prec); break;
-        case Op::cos: arb_cos(out, x, prec); break;
-        case Op::tan: arb_tan(out, x, prec); break;
-        case Op::sinh: arb_sinh(out, x, prec); break;
-        case Op::cosh: arb_cosh(out, x, prec); break;
-        case Op::tanh: arb_tanh(out, x, prec); break;
-        case Op::asinh: arb_asinh(out, x, prec); break;
-        case Op::acosh: arb_acosh(out, x, prec); break;
-        case Op::atanh: arb_atanh(out, x, prec); break;
-        case Op::atan: arb_atan(out, x, prec); break;
-        case Op::erf: arb_hypgeom_erf(out, x, prec); break;
-        case Op::erfc: arb_hypgeom_erfc(out, x, prec); break;
-        case Op::gamma: arb_hypgeom_gamma(out, x, prec); break;
-        default: break;
+    if (op == Op::neg) {
+        arb_neg(out, x);
+    } else {
+        function_of(op).real(out, x, prec);
     }
 }
 
@@ -96,11 +80,11 @@ void RealEvaluator::run(const Instruction& instruction, arb_ptr out, const arb_t
         default: break;
     }
     arb_srcptr x = registers_[instruction.a].get();
-    if (op >= Op::add && op <= Op::pow) {
+    if (is_binary(op)) {
         apply_binary(op, out, x, registers_[static_cast<std::size_t>(instruction.b)].get(), prec);
     } else if (op == Op::powi) {
         integer_power(out, x, instruction.b, prec);
-    } else if (op >= Op::besseli) {
+    } else if (is_bessel(op)) {
         const auto index = static_cast<std::size_t>(&instruction - program_.code().data());
         real_bessel(op, static_cast<unsigned long>(instruction.b), out, x, prec,
                     bessel_orders_[index]);

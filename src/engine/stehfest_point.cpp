@@ -20,6 +20,7 @@
 
 #include "engine/arb_bridge.hpp"
 #include "engine/arb_value.hpp"
+#include "engine/real_axis_guard.hpp"
 
 namespace {
 
@@ -75,7 +76,7 @@ void stehfest_sum(WorkingValue& out, const WorkingValue& a, const ValueVector& w
 
 StehfestPointSolver::StehfestPointSolver(const Program& program, std::uint32_t digits,
                                          std::uint64_t given_m)
-    : program_(program), tolerance_(std::pow(10.0, -static_cast<double>(digits))) {
+    : program_(program), tolerance_(digits), code_(method_code("stehfest")) {
     for (const GwrLevel& plan : gwr_levels(digits, given_m)) {
         levels_.push_back(Level{plan, std::nullopt, {}, {}, {}, {}, std::nullopt});
     }
@@ -114,8 +115,7 @@ PointResult StehfestPointSolver::solve_at(Level& level, double t, const double* 
     double spread = std::fabs(to_double(scratch));
     sub(scratch, lower, lowest);
     spread = std::max(spread, std::fabs(to_double(scratch)));
-    PointResult result{to_double(value), spread_safety * spread,
-                       static_cast<std::uint8_t>(Method::stehfest)};
+    PointResult result{to_double(value), spread_safety * spread, code_};
     if (text != nullptr) {
         *text = decimal_text(value, text_length(result, text_digits, bits));
     }
@@ -127,4 +127,10 @@ PointResult StehfestPointSolver::solve(double t, const double* parameters, std::
     return first_level_that_meets(levels_, tolerance_, [&](Level& level) {
         return solve_at(level, t, parameters, text, text_digits);
     });
+}
+
+std::unique_ptr<PointSolver> make_stehfest_solver(const MethodContext& context) {
+    return std::make_unique<RealAxisGuard>(
+        std::make_unique<StehfestPointSolver>(context.program, context.digits, context.m),
+        context.validity, context.digits);
 }

@@ -8,6 +8,7 @@
 
 #include "engine/expression_sampler.hpp"
 #include "engine/gwr_plan.hpp"
+#include "engine/method_registry.hpp"
 #include "engine/point_solver.hpp"
 
 class StehfestPointSolver final : public PointSolver {
@@ -33,6 +34,11 @@ private:
                          std::size_t text_digits);
 
     const Program& program_;
-    double tolerance_;
+    Tolerance tolerance_;
+    MethodCode code_;
     std::vector<Level> levels_;
 };
+
+// Stehfest as invlap.invert's method "stehfest": flagged where F's
+// singularities refute real-axis samples.
+std::unique_ptr<PointSolver> make_stehfest_solver(const MethodContext& context);

@@ -23,19 +23,13 @@ Error value_error(std::string message) {
     return Error::with_message(PyExc_ValueError, std::move(message));
 }
 
-// The method's code from its name, as invlap.invert spells it.
-Result<Method> method_named(const char* name) {
-    static constexpr std::pair<const char*, Method> names[] = {
-        {"gwr", Method::gwr},           {"talbot", Method::talbot},
-        {"euler", Method::euler},       {"stehfest", Method::stehfest},
-        {"auto", Method::automatic},
-    };
-    for (const auto& [text, method] : names) {
-        if (std::string_view(name) == text) {
-            return method;
-        }
+// The method an expression may ask for by name, as invlap.invert spells it.
+Result<const MethodEntry*> method_named(const char* name) {
+    const MethodEntry* entry = find_method(name);
+    if (entry == nullptr || entry->make == nullptr) {
+        return std::unexpected(value_error(std::string("unknown method '") + name + "'"));
     }
-    return std::unexpected(value_error(std::string("unknown method '") + name + "'"));
+    return entry;
 }
 
 struct InvertArguments {
@@ -78,7 +72,7 @@ Result<OwnedRef> invert_expression_body(PyObject* module, PyObject* args, PyObje
     if (!workers) {
         return std::unexpected(std::move(workers.error()));
     }
-    Result<Method> method = method_named(a.method);
+    Result<const MethodEntry*> method = method_named(a.method);
     if (!method) {
         return std::unexpected(std::move(method.error()));
     }
@@ -119,7 +113,7 @@ Result<OwnedRef> invert_expression_body(PyObject* module, PyObject* args, PyObje
     }
     std::vector<std::string> texts(a.want_text ? count : 0);
     std::string methods(count, '\0');
-    const InvertRequest request{**program, *method, static_cast<std::uint32_t>(*digits), *m,
+    const InvertRequest request{**program, **method, static_cast<std::uint32_t>(*digits), *m,
                                 static_cast<unsigned>(*workers)};
     const PointInputs inputs{t->data(), parameters->data(), count};
     const PointOutputs outputs{values->data(), errors->data(),

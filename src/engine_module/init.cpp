@@ -53,6 +53,18 @@ PyMethodDef engine_functions[] = {
      METH_VARARGS | METH_KEYWORDS,
      "gwr_levels(digits, m=0)\n--\n\n"
      "The (m, bits) levels an inversion to `digits` digits tries, in order."},
+    {"tolerance_met", tolerance_met_entry, METH_VARARGS,
+     "tolerance_met(value, error, digits)\n--\n\n"
+     "Whether an estimate meets the tolerance of `digits` digits: error <= 10**-digits\n"
+     "* |value| (10**-digits for a value of 0; always for an infinite value; never\n"
+     "for NaN)."},
+    {"tolerance_missed", tolerance_missed_entry, METH_VARARGS,
+     "tolerance_missed(values, errors, digits)\n--\n\n"
+     "How many of the (value, error) pairs (float64 buffers) miss the tolerance."},
+    {"limit_kind", limit_kind_entry, METH_VARARGS,
+     "limit_kind(magnitudes, spread, same_sign, digits)\n--\n\n"
+     "The f(0+) rule on |s F(s)| at growing s: 'settled' (the last value),\n"
+     "'unbounded' (+-inf) or 'unsettled' (NaN)."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -61,7 +73,8 @@ int engine_exec(PyObject* module) {
     // refuse the same values.
     if (PyModule_AddIntConstant(module, "MAX_DIGITS", static_cast<long>(max_digits)) < 0 ||
         PyModule_AddIntConstant(module, "MAX_WORKERS", static_cast<long>(max_workers)) < 0 ||
-        PyModule_AddIntConstant(module, "MAX_M", static_cast<long>(max_terms())) < 0) {
+        PyModule_AddIntConstant(module, "MAX_M", static_cast<long>(max_terms())) < 0 ||
+        add_rule_constants(module) < 0) {
         return -1;
     }
     PyObject* type = PyType_FromModuleAndSpec(module, &program_type_spec, nullptr);
