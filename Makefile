@@ -59,6 +59,8 @@ bench: install
 	$(PY) bench/bench_bessel.py
 	$(PY) bench/bench_invert.py
 	$(PY) bench/bench_digits.py
+	$(PY) bench/bench_callables.py
+	$(PY) bench/bench_double_gwr.py
 	$(PY) bench/bench_dask.py --points 100000
 
 clean:

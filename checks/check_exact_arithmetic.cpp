@@ -14,16 +14,20 @@
 // within seconds. Prints the number of checks and failures and the time
 // taken; exits 1 on any failure.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "engine/double_word.hpp"
 #include "limb/exponential.hpp"
 #include "limb/limb_bridge.hpp"
 #include "limb/limb_division.hpp"
+#include "limb/limb_double.hpp"
 #include "limb/limb_quotient.hpp"
 
 namespace {
@@ -257,6 +261,98 @@ void check_exponential(Bits bits, int rounds) {
     }
 }
 
+// A random double word: hi of every significand style above at exponents
+// -60 ... 60, lo a random fraction of half a unit of hi (or 0).
+DoubleWord random_word(WorkingValue& scratch) {
+    random_value(scratch, 53, -60, 60);
+    if (rng() % 2 == 0) {
+        neg(scratch, scratch);
+    }
+    const double hi = to_double(scratch);
+    random_value(scratch, 53, -60, 60);
+    const double fraction = std::ldexp(to_double(scratch), -static_cast<int>(rng() % 60));
+    const double lo = rng() % 8 == 0 ? 0.0 : std::ldexp(std::fabs(fraction) * 0.5, std::ilogb(hi) - 52);
+    return double_word::two_sum(hi, rng() % 2 == 0 ? lo : -lo);
+}
+
+// The double words' sums and quotients k / y against MPFR at 400 bits: each
+// relative error within the published bounds (double_word.hpp), which are
+// what the rho table of double samples relies on, with near-cancelling sums
+// among the operands.
+void check_double_words(int rounds) {
+    WorkingValue x(400), y(400), exact(400), got(400), scratch(53);
+    double worst_sum = 0;
+    double worst_quotient = 0;
+    auto relative = [&](const DoubleWord& w) {
+        set_d(got, w.hi);
+        WorkingValue lo(53);
+        set_d(lo, w.lo);
+        add(got, got, lo);
+        if (is_zero(exact)) {
+            return is_zero(got) ? 0.0 : 1.0;
+        }
+        sub(got, got, exact);
+        div(got, got, exact);
+        return std::fabs(to_double(got));
+    };
+    for (int it = 0; it < rounds; ++it) {
+        DoubleWord a = random_word(scratch);
+        DoubleWord b = random_word(scratch);
+        if (rng() % 4 == 0) {  // nearly equal: the rho table's differences
+            b = double_word::two_sum(-a.hi, -a.lo * std::ldexp(1.0, -static_cast<int>(rng() % 40)));
+        }
+        set_d(x, a.hi);
+        set_d(exact, a.lo);
+        add(x, x, exact);
+        set_d(y, b.hi);
+        set_d(exact, b.lo);
+        add(y, y, exact);
+        add(exact, x, y);
+        worst_sum = std::max(worst_sum, relative(double_word::add(a, b)));
+        if (b.hi != 0) {
+            const std::uint64_t k = 1 + rng() % 64;
+            set_ui(exact, k);
+            div(exact, exact, y);
+            worst_quotient = std::max(worst_quotient, relative(double_word::divide_into(static_cast<double>(k), b)));
+        }
+        checks += 2;
+    }
+    constexpr double u = 0x1p-53;
+    if (worst_sum > 3 * u * u + 13 * u * u * u && failures++ < 10) {
+        std::printf("FAIL double-word sum: relative error %g\n", worst_sum);
+    }
+    if (worst_quotient > 15 * u * u + 56 * u * u * u && failures++ < 10) {
+        std::printf("FAIL double-word quotient: relative error %g\n", worst_quotient);
+    }
+}
+
+// limb_float::from_double is exact and to_double rounds as mpfr_get_d does,
+// wherever it gives a double, at every size.
+template <int N>
+void check_double_conversions(Bits bits, int rounds) {
+    WorkingValue v(bits), back(bits);
+    for (int it = 0; it < rounds; ++it) {
+        random_value(v, bits, -1100, 1100);
+        if (rng() % 2 == 0) {
+            neg(v, v);
+        }
+        const std::optional<double> d = limb_float::to_double(*import_value<N>(v));
+        const double expected = to_double(v);
+        // Nothing is given only at the ends of the range.
+        const bool inside = exponent(v) >= -1020 && exponent(v) <= 1023;
+        ++checks;
+        if ((d ? *d != expected : inside) && failures++ < 10) {
+            mpfr_printf("FAIL to_double at %u bits: %Ra\n", bits, v.get());
+        }
+        const double y = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 2060) - 1100);
+        export_value(back, limb_float::from_double<N>(y));
+        ++checks;
+        if (to_double(back) != y && failures++ < 10) {
+            std::printf("FAIL from_double at %u bits: %a\n", bits, y);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,6 +363,10 @@ int main(int argc, char** argv) {
     for (Bits bits = 1; bits <= served_bits; ++bits) {
         with_limbs(bits, [&](auto limbs) { run<decltype(limbs)::value>(bits, rounds); });
     }
+    for (Bits bits = 53; bits <= served_bits; ++bits) {
+        with_limbs(bits, [&](auto limbs) { check_double_conversions<decltype(limbs)::value>(bits, rounds / 5); });
+    }
+    check_double_words(rounds * 50);
     // On past the fixed sizes: exponential() hands over to mpfr_exp below them.
     for (Bits bits = 1; bits <= served_bits + 44; ++bits) {
         check_exponential(bits, rounds / 5);

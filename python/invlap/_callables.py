@@ -4,6 +4,7 @@ The callable is sampled here, at the points k ln 2 / t of the GWR method, and th
 samples are handed to the engine, which does the arithmetic at the working precision.
 """
 
+import functools
 import math
 
 import numpy as np
@@ -174,8 +175,7 @@ def _real_axis_doubles(calls, points, rows, method, options):
     t = points.t[rows]
     names = np.full(rows.size, method, dtype=object)
     terms = (options.M,) if options.M else (DOUBLE_TERMS if method == "gwr" else (8,))
-    width = 2 * max(terms)
-    s = np.arange(1, width + 1) * (LN2 / t)[:, None]
+    s = _steps(2 * max(terms)) * (LN2 / t)[:, None]
     samples = _double_samples(calls, s, points.parameters[rows], points.names)
     if method == "stehfest":
         return (*stehfest(samples, t, terms[0]), names)
@@ -220,6 +220,19 @@ def _contour_doubles(calls, points, rows, method, options):
 DOUBLE_TWINS = {"gwr": _real_axis_doubles, "stehfest": _real_axis_doubles,
                 "talbot": _contour_doubles, "euler": _contour_doubles,
                 "hyperbola": _contour_doubles}
+
+
+def _steps(width):
+    """1, 2, ..., width as doubles: s = k ln2 / t. Made once per width where the
+    width is of the usual sizes; a large given M's is made per call, not kept."""
+    return _usual_steps(width) if width <= 2 * max(DOUBLE_TERMS) else np.arange(1.0, width + 1.0)
+
+
+@functools.cache
+def _usual_steps(width):
+    steps = np.arange(1.0, width + 1.0)
+    steps.flags.writeable = False
+    return steps
 
 
 def _placement(sample, points, rows, t):

@@ -42,13 +42,13 @@ bool evaluate(const TaylorPiece& piece, double x, double& out) {
     for (int j = tail_terms - 2; j >= 0; --j) {
         s = std::fma(s, h, piece.tail[j]);
     }
-    DoubleWord y = two_prod(s, h);
+    DoubleWord y = double_word::fma_product(s, h);
     for (int j = taylor_head_terms - 1;; --j) {
-        y = add_words(y, DoubleWord{piece.head[2 * j], piece.head[2 * j + 1]});
+        y = double_word::add(y, DoubleWord{piece.head[2 * j], piece.head[2 * j + 1]});
         if (j == 0) {
             break;
         }
-        y = times_double(y, h);
+        y = double_word::times_double(y, h);
     }
     const double size = std::fabs(y.hi);
     const double gap = size - std::nextafter(size, 0.0);

@@ -1,13 +1,15 @@
 #include "engine/invert_samples.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <optional>
 
+#include "engine/double_sample_gwr.hpp"
 #include "engine/gwr_estimate.hpp"
 #include "engine/gwr_plan.hpp"
+#include "engine/gwr_table_cache.hpp"
 #include "engine/method_registry.hpp"
 #include "engine/point_solver.hpp"
 #include "engine/row_samplers.hpp"
@@ -16,62 +18,23 @@
 
 namespace {
 
-// The rounding estimate is the larger of two draws of a random nudge of the
-// samples; three times it covers the actual rounding, which is another such
-// draw: one draw alone fell short of it at about one point in fifteen.
-constexpr double rounding_safety = 3.0;
-constexpr std::uint64_t nudge_draws = 2;
-
-// The nudges' seed, from the point itself (its t and samples), never from its
-// place in the call: the same point gives the same value and estimate in any
-// array, any block of a Dask sweep, any order.
-std::uint64_t nudge_seed(double t, const double* row, std::size_t width, std::uint64_t draw) {
-    std::uint64_t seed = std::bit_cast<std::uint64_t>(t) * 0x9e3779b97f4a7c15ULL + draw;
-    for (std::size_t k = 0; k < width; ++k) {
-        seed = (seed ^ std::bit_cast<std::uint64_t>(row[k])) * 0xbf58476d1ce4e5b9ULL;
-        seed ^= seed >> 31;
-    }
-    return seed | 1;  // never 0, which means no nudge
-}
-
 struct TermLevel {
     GwrLevel level;
-    GwrTables tables;
+    const GwrTables* tables;  // cached, or owned by the job
 };
 
 class DoubleSampleTask final : public WorkerTask {
 public:
     DoubleSampleTask(const DoubleSampleJob& job, const std::vector<TermLevel>& levels,
                      const PointOutputs& outputs)
-        : job_(job), levels_(levels), outputs_(outputs) {
-        work_.reserve(levels.size());
-        for (const TermLevel& level : levels) {
-            work_.emplace_back(level.level.m, level.level.bits, double_sample_bits(level.level.bits),
-                               level.level.rho_bits);
-        }
-    }
+        : job_(job), levels_(levels), outputs_(outputs), limbs_(make_double_sample_gwr(job.terms)),
+          work_(levels.size()) {}
 
     void run(std::size_t i) override {
         const double* row = job_.samples + i * job_.width;
-        PointResult best{std::nan(""), std::numeric_limits<double>::infinity()};
-        for (std::size_t l = 0; l < levels_.size(); ++l) {
-            GwrWorkspace& work = work_[l];
-            DoubleRowSampler plain(row, 0);
-            gwr_invert_at(levels_[l].tables, plain, job_.t[i], work);
-            const double value = to_double(work.rho.latest_estimate());
-            const double truncation = gwr_spread_error(
-                work.rho, levels_[l].level.rho_bits, [](const WorkingValue& v) { return to_double(v); });
-            double rounding = 0;
-            for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
-                DoubleRowSampler nudged(row, nudge_seed(job_.t[i], row, job_.width, draw));
-                gwr_invert_at(levels_[l].tables, nudged, job_.t[i], work);
-                rounding = std::max(rounding,
-                                    std::fabs(to_double(work.rho.latest_estimate()) - value));
-            }
-            const double error = truncation + rounding_safety * rounding;
-            if (error < best.error || (std::isnan(best.value) && !std::isnan(value))) {
-                best = PointResult{value, error};
-            }
+        PointResult best;
+        if (!limbs_ || !limbs_->invert(job_.t[i], row, job_.width, best)) {
+            best = invert_in_mpfr(job_.t[i], row);
         }
         outputs_.value[i] = best.value;
         outputs_.error[i] = std::isnan(best.value) ? best.value : best.error;
@@ -81,10 +44,41 @@ public:
     }
 
 private:
+    // Each m on its own, in MPFR at its planned precision, on the plain
+    // samples and on each nudge: the way of every point the limbs leave.
+    PointResult invert_in_mpfr(double t, const double* row) {
+        PointResult best{std::nan(""), std::numeric_limits<double>::infinity()};
+        for (std::size_t l = 0; l < levels_.size(); ++l) {
+            const GwrLevel& level = levels_[l].level;
+            if (!work_[l]) {
+                work_[l].emplace(level.m, level.bits, double_sample_bits(level.bits), level.rho_bits);
+            }
+            GwrWorkspace& work = *work_[l];
+            DoubleRowSampler plain(row, 0);
+            gwr_invert_at(*levels_[l].tables, plain, t, work);
+            const double value = to_double(work.rho.latest_estimate());
+            const double truncation = gwr_spread_error(
+                work.rho, level.rho_bits, [](const WorkingValue& v) { return to_double(v); });
+            double rounding = 0;
+            for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
+                DoubleRowSampler nudged(row, nudge_seed(t, row, job_.width, draw));
+                gwr_invert_at(*levels_[l].tables, nudged, t, work);
+                rounding = std::max(rounding,
+                                    std::fabs(to_double(work.rho.latest_estimate()) - value));
+            }
+            const double error = truncation + rounding_safety * rounding;
+            if (error < best.error || (std::isnan(best.value) && !std::isnan(value))) {
+                best = PointResult{value, error};
+            }
+        }
+        return best;
+    }
+
     const DoubleSampleJob& job_;
     const std::vector<TermLevel>& levels_;
     const PointOutputs& outputs_;
-    std::vector<GwrWorkspace> work_;
+    std::unique_ptr<DoubleSampleGwr> limbs_;
+    std::vector<std::optional<GwrWorkspace>> work_;  // made where a point first needs it
     MethodCode gwr_code_ = method_code("gwr");
 };
 
@@ -93,10 +87,17 @@ private:
 void invert_double_samples(const DoubleSampleJob& job, const PointOutputs& outputs,
                            JobControl& control) {
     std::vector<TermLevel> levels;
+    std::deque<GwrTables> owned;
     for (std::uint64_t m : job.terms) {
         const GwrLevel level = gwr_level(m);
-        require_memory_for((m + 3) * (m + 6), level.bits, 16, "the inversion of these samples");
-        levels.push_back(TermLevel{level, build_gwr_tables(m, level.bits)});
+        const GwrTables* tables = nullptr;
+        if (gwr_tables_cacheable(m, level.bits)) {
+            tables = &cached_gwr_tables(m, level.bits);
+        } else {
+            require_memory_for((m + 3) * (m + 6), level.bits, 16, "the inversion of these samples");
+            tables = &owned.emplace_back(build_gwr_tables(m, level.bits));
+        }
+        levels.push_back(TermLevel{level, tables});
     }
     run_on_workers(job.count, job.workers, control, [&] {
         return std::make_unique<DoubleSampleTask>(job, levels, outputs);

@@ -12,7 +12,9 @@
 // Point i: t[i] > 0 and its doubles samples[i * width ... i * width + width - 1]
 // = F(k ln2 / t[i]), k = 1 ... width. Each m of `terms` (2 m <= width) is
 // tried, the doubles' rounding estimated by inverting nudged samples, and the
-// m whose estimated total error is least is kept.
+// m whose estimated total error is least is kept. In limbs and double words
+// with the work shared between the counts and the nudges (double_sample_gwr.hpp)
+// wherever they serve, each m on its own in MPFR elsewhere.
 struct DoubleSampleJob {
     const double* t;
     const double* samples;

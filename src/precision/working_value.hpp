@@ -63,6 +63,8 @@ bool set_scaled_hex(WorkingValue& d, const char* hex_integer, long exponent);
 // free_mpfr_caches_at_thread_exit).
 inline void set_euler_gamma(WorkingValue& d) { mpfr_const_euler(d.get(), nearest); }
 inline void set_pi(WorkingValue& d) { mpfr_const_pi(d.get(), nearest); }
+// ln 2 correctly rounded, as log(2) gives it, from MPFR's per-thread cache.
+inline void set_ln2(WorkingValue& d) { mpfr_const_log2(d.get(), nearest); }
 
 // Arithmetic: d = a op b, rounded once into d's precision. d may alias a or b.
 inline void add(WorkingValue& d, const WorkingValue& a, const WorkingValue& b) {
