@@ -177,15 +177,20 @@ def test_accuracy_warning_is_one_line():
                            "estimates)\n")
 
 
-def test_progress_bar_on_a_terminal():
-    # A terminal of no size (0 x 0), as CI's and `script`'s are: the bar must show anyway.
-    child, master, seen = command_on_a_terminal(LONG_RUN)
+def interrupt(child, master):
+    """Ctrl-C to the command on a terminal: it must end with status 130."""
     try:
         child.send_signal(signal.SIGINT)
         assert child.wait(timeout=60) == 130
     finally:
         child.kill()
         os.close(master)
+
+
+def test_progress_bar_on_a_terminal():
+    # A terminal of no size (0 x 0), as CI's and `script`'s are: the bar must show anyway.
+    child, master, seen = command_on_a_terminal(LONG_RUN)
+    interrupt(child, master)
     assert b"invlap:" in seen and b"/400 [" in seen
 
 
@@ -243,12 +248,7 @@ def test_a_callable_s_progress_bar_counts_values_of_F(tmp_path):
     path.write_text(SOLVER.replace("PAUSE", "0.01"))
     child, master, seen = command_on_a_terminal(
         ["invert", "--callable", f"{path}:F", "--t", "1e-2..1e2:5"], shows=b"F/s]")
-    try:
-        child.send_signal(signal.SIGINT)
-        assert child.wait(timeout=60) == 130
-    finally:
-        child.kill()
-        os.close(master)
+    interrupt(child, master)
     # The total is invert's estimate of the values of s, not the 5 points.
     totals = [int(x) for x in re.findall(rb"/(\d+) \[", seen)]
     assert totals and all(200 <= total <= 2000 for total in totals)
