@@ -1,4 +1,4 @@
-// Check of the full-precision Bessel functions (src/bessel/bessel_full_precision.hpp)
+// Check of the full-precision Bessel functions (src/core/bessel/bessel_full_precision.hpp)
 // against mpmath's values (checks/bessel_references.txt, made by
 // checks/bessel_references.py): I_0, I_1, K_0 and K_1, one by one and in
 // pairs, at working precisions from 24 to 1000 bits and x from 1e-3 to 700,
@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "bessel/bessel_full_precision.hpp"
-#include "limb/exponential.hpp"
-#include "limb/limb_float.hpp"
+#include "core/bessel/bessel_full_precision.hpp"
+#include "core/limb/exponential.hpp"
+#include "core/limb/limb_float.hpp"
 
 namespace {
 

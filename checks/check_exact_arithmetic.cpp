@@ -1,8 +1,8 @@
 // Differential check against MPFR of the exact arithmetic that replaces MPFR
-// calls in the hot loops: every limb_float operation (src/limb/limb_float.hpp,
+// calls in the hot loops: every limb_float operation (src/core/limb/limb_float.hpp,
 // limb_division.hpp) at every precision the bridge serves, on operands
 // chosen to hit carries, ties, cancellations and exponent gaps around the
-// precision, and exponential() (src/limb/exponential.cpp) against mpfr_exp
+// precision, and exponential() (src/core/limb/exponential.cpp) against mpfr_exp
 // at every precision it serves and beyond. The Python tests see these only
 // through a double, which hides most single-bit differences at the series
 // precision; this sees every bit.
@@ -23,12 +23,12 @@
 #include <random>
 #include <vector>
 
-#include "engine/double_word.hpp"
-#include "limb/exponential.hpp"
-#include "limb/limb_bridge.hpp"
-#include "limb/limb_division.hpp"
-#include "limb/limb_double.hpp"
-#include "limb/limb_quotient.hpp"
+#include "engine/bessel/double_word.hpp"
+#include "core/limb/exponential.hpp"
+#include "core/limb/limb_bridge.hpp"
+#include "core/limb/limb_division.hpp"
+#include "core/limb/limb_double.hpp"
+#include "core/limb/limb_quotient.hpp"
 
 namespace {
 

@@ -155,7 +155,7 @@ def test_debug_adds_the_traceback():
     done = run("invert", "1/(s+", "--debug")
     assert done.returncode == 2
     assert done.stderr.startswith("Traceback")
-    assert "invlap.expression_language.ExpressionError" in done.stderr
+    assert "invlap._expression.language.ExpressionError" in done.stderr
 
 
 def test_plot_without_matplotlib_says_how_to_get_it(tmp_path):

@@ -94,7 +94,7 @@ def test_the_table_is_printed_when_a_file_cannot_be_written(tmp_path, monkeypatc
     # The file turns read-only while the work runs: the results must still reach the user.
     path = tmp_path / "out.csv"
     path.write_text("keep\n")
-    from invlap import cli_run
+    from invlap._cli import run as cli_run
     real = cli_run.run_inversions
 
     def run_then_lock(*args, **kwargs):

@@ -5,7 +5,7 @@ import importlib
 
 import pytest
 
-MODULES = ["invlap.invert", "invlap.bessel", "invlap.expression"]
+MODULES = ["invlap._inversion", "invlap.bessel", "invlap.expression"]
 
 
 @pytest.mark.parametrize("name", MODULES)

@@ -10,7 +10,7 @@ import pytest
 
 import invlap
 from invlap import _engine
-from invlap.invert import _native_program as native_program
+from invlap._inversion import _native_program as native_program
 from support import Probe, leaks, refcounts_unchanged
 
 

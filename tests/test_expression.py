@@ -13,7 +13,7 @@ import pytest
 
 import invlap
 import invlap.expression
-import invlap.expression_compiler
+import invlap._expression.compiler
 from invlap import ExpressionError, compile_expression
 from support import run_python
 
@@ -242,7 +242,7 @@ def test_limits_on_size(monkeypatch):
     with pytest.raises(ExpressionError) as caught:
         compile_expression("s" * 100_001)
     assert str(caught.value) == f'expression too long in "{"s" * 160}..."; 100001 characters, at most 100000'
-    monkeypatch.setattr(invlap.expression_compiler, "MAX_INSTRUCTIONS", 3)
+    monkeypatch.setattr(invlap._expression.compiler, "MAX_INSTRUCTIONS", 3)
     with pytest.raises(ExpressionError) as caught:
         compile_expression("s*s*s*s")
     assert str(caught.value) == 'expression too long in "s*s*s*s"; more than 3 instructions'

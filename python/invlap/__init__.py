@@ -27,7 +27,7 @@ compiled modules ``invlap._native`` and ``invlap._engine``, are the implementati
 from invlap._native import besseli_rust, besselk_rust, gwr_rust
 from invlap.bessel import besseli, besselk
 from invlap.expression import CompiledExpression, ExpressionError, compile_expression
-from invlap.invert import invert
+from invlap._inversion import invert
 from invlap.result import AccuracyWarning, Evaluations, InversionResult
 
 __all__ = ["invert", "InversionResult", "AccuracyWarning", "Evaluations", "besseli", "besselk",

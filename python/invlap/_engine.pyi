@@ -1,5 +1,5 @@
 # The engine module's functions and constants, as invlap's own modules call
-# them (src/engine_module/init.cpp registers them). Buffers are writable
+# them (src/bindings/engine/init.cpp registers them). Buffers are writable
 # float64 arrays, or anything else with a contiguous float64 buffer.
 
 from collections.abc import Callable, Sequence

@@ -22,7 +22,7 @@ import re
 
 import mpmath
 
-from invlap.expression_parser import Source
+from invlap._expression.parser import Source
 
 __all__ = ["Shifted", "decompose"]
 

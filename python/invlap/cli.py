@@ -17,11 +17,11 @@ import traceback
 import mpmath
 
 import invlap
-from invlap.cli_arguments import (
+from invlap._cli.arguments import (
     CommandError, Curves, check_workers, parse_param, parse_times)
-from invlap.cli_callable import load_callable
-from invlap.cli_files import OutputFile, refuse_same_file
-from invlap.cli_output import cost_lines, table_lines, write_csv
+from invlap._cli.callable_source import load_callable
+from invlap._cli.files import OutputFile, refuse_same_file
+from invlap._cli.output import cost_lines, table_lines, write_csv
 
 __all__ = ["main"]
 
@@ -158,9 +158,9 @@ def _invert(args):
     refuse_same_file(csv_file, plot_file)
     plot_format = None
     if plot_file is not None:
-        from invlap.cli_plot import check_plot_target
+        from invlap._cli.plot import check_plot_target
         plot_format = check_plot_target(args.plot)
-    from invlap.cli_run import run_inversions
+    from invlap._cli.run import run_inversions
     series = run_inversions(transform, times, curves, options, args.derivative,
                             warn=_warn)
     _deliver(args, times, curves, series, csv_file, plot_file, plot_format)
@@ -184,7 +184,7 @@ def _deliver(args, times, curves, series, csv_file, plot_file, plot_format):
         except CommandError as e:
             failures.append(e)
     if plot_file is not None:
-        from invlap.cli_plot import plot
+        from invlap._cli.plot import plot
         left_out = []
         try:
             plot_file.write(lambda path: left_out.append(

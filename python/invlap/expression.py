@@ -29,12 +29,12 @@ import unicodedata
 from collections.abc import Iterable
 from typing import Any
 
-from invlap.expression_compiler import Compiler
-from invlap.expression_language import (
+from invlap._expression.compiler import Compiler
+from invlap._expression.language import (
     CONSTANT_NAMES, FUNCTION_LIST, MAX_SOURCE_CHARS, RESERVED_NAMES, ExpressionError,
     expression_error)
-from invlap.expression_parser import Source
-from invlap.expression_sympy import check_sympy_size, describe_sympy, sympy_printer, sympy_text
+from invlap._expression.parser import Source
+from invlap._expression.from_sympy import check_sympy_size, describe_sympy, sympy_printer, sympy_text
 
 __all__ = ["CompiledExpression", "ExpressionError", "compile_expression"]
 

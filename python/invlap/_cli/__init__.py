@@ -1,0 +1,1 @@
+"""The command's parts: arguments, files, the run, its table and plot."""

@@ -1,0 +1,1 @@
+"""The expression language: its names, parser, compiler and SymPy input."""

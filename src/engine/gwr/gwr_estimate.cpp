@@ -1,0 +1,128 @@
+// The rho algorithm's even columns give a sequence of estimates e_0 (the
+// result), e_1, e_2 of f(t), each from two more Gaver functionals than the
+// next. Their spread d1 = |e_0 - e_1| follows the error of e_1 and usually
+// overstates that of e_0; but now and then two successive estimates agree by
+// chance while both are still off, and d1 alone then understates the error
+// by a decade or more. The earlier spread d2 = |e_1 - e_2| catches those
+// cases: convergence rarely improves by more than a factor 30 per column.
+// Hence 12 max(d1, d2 / 30): on the known transform pairs, at many m and t,
+// 3 max(...) covered the true error at 96-97 % of the points and 5 max(...)
+// at 98 %; on the broad set of tests/trust_pairs.py at 30 digits, 5 max(...)
+// still fell short by up to 2.1 times at 3 of 143 points, each claiming the
+// tolerance: a value off beyond its estimate without a warning. 12 covers
+// them with a margin, and the median overstatement stays well inside the 100
+// that keeps the estimate useful (bench/bench_invert.py measures both).
+
+#include "engine/gwr/gwr_estimate.hpp"
+
+#include "engine/evaluate/evaluation_constants.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double spread_safety = 12.0;
+constexpr double column_improvement = 30.0;
+using evaluation::log10_2;
+using evaluation::noise_magnification_digits_per_term;
+// How much larger than the value a stationary table's samples may be and
+// still be trusted: a F(k a) of 1/s is the value itself at k = 1.
+constexpr double stationary_margin_bits = 8;
+
+}  // namespace
+
+double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
+                        Bits rho_bits) {
+    if (stationary) {
+        // Two functionals or estimates agreed to the last bit: f is reached to
+        // the working precision (a constant f gives equal Gaver functionals),
+        // up to the roundings of the sums, which a few hundred units of the
+        // last place bound.
+        return std::ldexp(size, stationary_error_bits - static_cast<int>(rho_bits));
+    }
+    // With fewer than three estimates there is nothing to compare: the
+    // estimate is the value's own size.
+    const double d1 = count > 0 ? spreads[0] : size;
+    const double d2 = count > 1 ? spreads[1] : size;
+    return spread_safety * std::max(d1, d2 / column_improvement);
+}
+
+double log10_of_sum(double a, double b) {
+    const double high = std::max(a, b);
+    const double low = std::min(a, b);
+    return std::isinf(low) ? high : high + std::log10(1 + std::pow(10.0, low - high));
+}
+
+// The samples' own rounding, magnified by the Gaver differences: 2^-bits of
+// the largest a F(k a), times 10^(1.4 m). The precision of 2.4 m digits
+// keeps this a decade under the truncation while f(t) is about as large as
+// the samples; a term of F whose inverse sits at t = 0 (a constant:
+// 10^50 + 1/(s+1)) makes them larger than f by its size, the differences
+// cancel it, and what carries f is lost in its rounding. Arb's balls cannot
+// see that (each sample is right to its precision), so it is counted here:
+// the estimate then covers the loss, and the point takes more terms (more
+// precision) or is reported as missing the tolerance.
+void add_cancellation_noise(PointResult& result, std::uint64_t m, Bits bits,
+                            long largest_exponent, double t, bool stationary) {
+    if (largest_exponent <= all_samples_zero || largest_exponent >= a_sample_not_finite) {
+        return;  // all zero (nothing to lose), or not finite (the value says so)
+    }
+    const double samples_log2 = static_cast<double>(largest_exponent) + std::log2(std::log(2.0) / t);
+    // A table that became stationary with samples no larger than the value
+    // (F = 2/s: every functional exactly 2) shows that no rounding reached
+    // it. Far larger samples may have cancelled exactly (10^50 + 1/(s+1):
+    // every functional 0) or left noise that stood still by chance (10^100).
+    if (stationary && samples_log2 <= std::log2(std::fabs(result.value)) + stationary_margin_bits) {
+        return;
+    }
+    const double noise_log2 = samples_log2 - static_cast<double>(bits) +
+                              noise_magnification_digits_per_term * static_cast<double>(m) *
+                                  std::log2(10.0);
+    const int exponent = static_cast<int>(std::ceil(std::clamp(noise_log2, -1e6, 1e6)));
+    result.error += std::ldexp(1.0, exponent);
+    if (!std::isnan(result.error_log10)) {
+        result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
+    }
+}
+
+// Where a sample of F could not be made exact to the working precision, the
+// error of that sample, magnified like the rounding the precision is sized
+// for, is added to the estimate: about 10^(1.4 m) for m terms at 2.4 m
+// digits. Relative to the value while every sample has some right bits; a
+// sample with none has only its radius to go by, absolute: its midpoint may
+// be exactly 0 ((10^300 + 1/(s+1)) - 10^300, the sum rounded to 10^300 at
+// the capped precision), and an error relative to that would be 0 beside a
+// value of 0 where f is e^-t. f = a sum_k w_k F(k a), a = ln2 / t.
+void add_sample_shortfall_noise(PointResult& result, std::uint64_t m, Bits bits,
+                                long worst_accuracy, long blind_radius, double t) {
+    const double magnification_log2 =
+        noise_magnification_digits_per_term * static_cast<double>(m) * std::log2(10.0);
+    // Tested before any subtraction: a ball that says nothing reports
+    // -ARF_PREC_EXACT bits, and bits minus that overflows a long.
+    if (worst_accuracy <= 0) {
+        const double noise_log2 = static_cast<double>(blind_radius) +
+                                  std::log2(std::log(2.0) / t) + magnification_log2;
+        const int exponent = static_cast<int>(std::ceil(std::clamp(noise_log2, -1e6, 1e6)));
+        result.error += std::ldexp(1.0, exponent);
+        if (!std::isnan(result.error_log10)) {
+            result.error_log10 = log10_of_sum(result.error_log10, exponent * log10_2);
+        }
+        return;
+    }
+    const long shortfall = static_cast<long>(bits) - worst_accuracy;
+    if (shortfall <= 0) {
+        return;
+    }
+    // |value| 2^(shortfall - bits) 10^(1.4 m), in the exponent: the factors
+    // alone would leave the double range at large m.
+    const double noise_log2 =
+        static_cast<double>(shortfall) - static_cast<double>(bits) + magnification_log2;
+    const int noise_exponent = static_cast<int>(std::ceil(std::min(noise_log2, 4096.0)));
+    result.error += std::ldexp(std::fabs(result.value), noise_exponent);
+    if (!std::isnan(result.error_log10)) {
+        // The carried estimate takes the noise too.
+        result.error_log10 = log10_of_sum(result.error_log10, std::log10(std::fabs(result.value)) +
+                                                               noise_exponent * log10_2);
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+// Which methods the singularities of F allow at a time t, and how each must
+// be placed: the real-axis methods need every singularity to the left of
+// their first sample; the Bromwich line must lie right of every singularity
+// and reach above those that matter; a Talbot contour must enclose them.
+// One per worker thread; the scans behind it are the process's (scan_registry).
+// No Python header.
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <optional>
+
+#include <memory>
+#include <vector>
+
+#include "engine/placement/scan_registry.hpp"
+
+struct LinePlan {
+    double shift;             // the line's abscissa lies at shift + A/t
+    std::uint64_t least_nodes;  // nodes needed to reach above every singularity that matters
+};
+
+enum class Oscillation : std::uint8_t { none, present, unknown };
+
+class MethodValidity {
+public:
+    MethodValidity(const Program& program, std::uint32_t digits, const ScanWindow& window);
+
+    // Whether the scan could place F's singularities at all. Where it could
+    // not (enclosures too wide to prove anything within its budget), every
+    // method is placed and judged as if F were unknown: GWR allowed, the
+    // contours at their usual place, and the automatic choice confirms its
+    // value with a second method instead.
+    bool vouched(const double* parameters);
+
+    // GWR and Stehfest sample F at s = k ln2/t, k >= 1: valid where every
+    // singularity lies to the left of the first sample.
+    bool real_axis_allows(double t, const double* parameters);
+
+    // Whether a singularity that matters at time t may lie off the real axis
+    // high enough to turn f by more than a thousandth of a radian by t
+    // (present), none does (none), or the scan cannot tell (unknown: it did
+    // not get far enough left, or unproven cells hug the real axis). Where one
+    // does, f oscillates, which real samples cannot see: a real-axis estimate
+    // that misses the tolerance may miss it by any amount, and one that meets
+    // it is less sure than on a smooth f.
+    Oscillation oscillation(double t, const double* parameters);
+
+    // The Bromwich line for time t; nothing where the singularities that
+    // matter reach too high to prove the line's nodes pass above them.
+    std::optional<LinePlan> bromwich_line(double t, const double* parameters);
+
+    // The shift of a Talbot contour of m nodes that provably encloses every
+    // singularity that matters at time t; nothing where none is found.
+    std::optional<double> talbot_shift(double t, std::uint64_t m, const double* parameters);
+
+private:
+    SharedScan& scan(const double* parameters);
+    // How far left of sigma a singularity still matters at time t: where its
+    // growth e^(Re s t) falls 10^-(digits + 10) below the rightmost one's.
+    double relevant_width(double t) const;
+
+    const Program& program_;
+    std::uint32_t digits_;
+    ScanWindow window_;
+    // The scans this worker used last, most recent first, so that a point
+    // finds its scan without the registry's lock.
+    struct Recent {
+        std::vector<double> parameters;
+        std::shared_ptr<SharedScan> scan;
+    };
+    std::list<Recent> recent_;
+};

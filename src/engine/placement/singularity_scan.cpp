@@ -1,0 +1,185 @@
+#include "engine/placement/singularity_scan.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/program/acb_value.hpp"
+#include "core/runtime/interrupts.hpp"
+
+namespace {
+
+// Box evaluations one scan may spend, on sigma and then on the cells left of
+// it. A simple F costs about a microsecond each; a lattice of poles (tanh,
+// 1/(1+e^-s)) or a cut along the imaginary axis would take ever more cells,
+// and there the budget, not the lattice, ends the scan, leaving the rest
+// unproven: a careful answer, never a wrong one.
+constexpr std::uint64_t sigma_budget = 4000;
+constexpr std::uint64_t height_budget = 4000;
+
+// The finest cell of the search for sigma, relative to its distance from
+// the origin: sigma comes out within about a millionth of the singularity's
+// own size. Cells are refined no further once sigma is below a quarter of
+// the first real-axis sample at the job's latest time, which is all the
+// real-axis methods ask of it: a singular line along the imaginary axis
+// would otherwise cost a cell per millionth of its length.
+constexpr double sigma_resolution = 0x1p-20;
+constexpr double sigma_target_fraction = 0.25;
+// The part of the window (beyond this fraction of its reach) where a cell that
+// stays unproven at the finest size places nothing (see find_sigma).
+constexpr double unplaced_fraction = 1.0 / 64;
+
+// Cells to the left of sigma are split this many times at most: enough to
+// tell how high singularities reach, which needs no more than a quarter of
+// the ring's size.
+constexpr unsigned height_splits = 2;
+
+// The window reaches this many times beyond the highest point any contour
+// node of the job can reach (about 2 pi M / t, with M up to 4 times 1.7
+// digits for the Bromwich line).
+constexpr double window_margin = 16.0;
+
+double power_of_two_at_least(double x) { return std::ldexp(1.0, std::ilogb(x) + 1); }
+
+}  // namespace
+
+ScanWindow scan_window(double smallest, double largest, std::uint32_t digits) {
+    const double nodes = 4.0 * 1.7 * std::max<double>(digits, 15);
+    return ScanWindow{power_of_two_at_least(window_margin * 2.0 * M_PI * nodes / smallest),
+                      power_of_two_at_least(largest)};
+}
+
+namespace {
+
+}  // namespace
+
+SingularityScan::SingularityScan(const Program& program, const double* parameters,
+                                 std::size_t parameter_count, const ScanWindow& window)
+    : evaluator_(program), parameters_(parameters, parameters + parameter_count),
+      // The central cell's right edge stays below a twentieth of the first
+      // real-axis sample ln2/t of the latest time, and never above 2^-30: a
+      // singularity at the origin (1/s, sqrt(s)) then never stands in the way
+      // of the real-axis methods.
+      origin_cell_(std::ldexp(1.0, std::ilogb(std::min(0x1p-30, 0.05 * std::log(2.0) /
+                                                                     window.latest_time)))),
+      sigma_target_(sigma_target_fraction * std::log(2.0) / window.latest_time),
+      evaluations_left_(sigma_budget), reach_(window.reach) {
+    pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
+    for (double a = origin_cell_; a < window.reach; a *= 2) {
+        // The ring between half-widths a and 2a, upper half: six cells of side a.
+        pending_.push(Cell{a, 2 * a, 0.0, a, 0});
+        pending_.push(Cell{a, 2 * a, a, 2 * a, 0});
+        pending_.push(Cell{0.0, a, a, 2 * a, 0});
+        pending_.push(Cell{-a, 0.0, a, 2 * a, 0});
+        pending_.push(Cell{-2 * a, -a, a, 2 * a, 0});
+        pending_.push(Cell{-2 * a, -a, 0.0, a, 0});
+    }
+    find_sigma();
+    evaluations_left_ = height_budget;
+}
+
+bool SingularityScan::same_parameters(const double* parameters) const {
+    return std::equal(parameters_.begin(), parameters_.end(), parameters);
+}
+
+bool SingularityScan::analytic(const Cell& cell) {
+    --evaluations_left_;
+    if (evaluations_left_ % 64 == 0) {
+        poll_interrupts();
+    }
+    // Cell corners are dyadic, so midpoint and half-widths are exact doubles.
+    AcbValue box;
+    arb_set_d(acb_realref(box.get()), 0.5 * (cell.x0 + cell.x1));
+    arb_set_d(acb_imagref(box.get()), 0.5 * (cell.y0 + cell.y1));
+    mag_set_d(arb_radref(acb_realref(box.get())), 0.5 * (cell.x1 - cell.x0));
+    mag_set_d(arb_radref(acb_imagref(box.get())), 0.5 * (cell.y1 - cell.y0));
+    return evaluator_.analytic(box.get(), parameters_.data());
+}
+
+void SingularityScan::split(const Cell& cell) {
+    const double xm = 0.5 * (cell.x0 + cell.x1);
+    const double ym = 0.5 * (cell.y0 + cell.y1);
+    const unsigned depth = cell.depth + 1;
+    pending_.push(Cell{cell.x0, xm, cell.y0, ym, depth});
+    pending_.push(Cell{xm, cell.x1, cell.y0, ym, depth});
+    pending_.push(Cell{cell.x0, xm, ym, cell.y1, depth});
+    pending_.push(Cell{xm, cell.x1, ym, cell.y1, depth});
+}
+
+void SingularityScan::find_sigma() {
+    while (!pending_.empty()) {
+        if (evaluations_left_ == 0) {
+            // Nothing left of the budget proves the rest: sigma is bounded by
+            // what is left, which places nothing where that lies in the
+            // window's outer part (as for a cell unproven there, below).
+            sigma_ = pending_.top().x1;
+            sigma_found_ = sigma_ < unplaced_fraction * reach_;
+            return;
+        }
+        const Cell cell = pending_.top();
+        pending_.pop();
+        if (analytic(cell)) {
+            continue;
+        }
+        if (!(cell.x1 > sigma_target_)) {
+            // Far enough left for every time of the job; the cell stays for
+            // the examination of what lies left of sigma, at its own rules.
+            sigma_ = cell.x1;
+            pending_.push(cell);
+            return;
+        }
+        const double size = std::max({std::fabs(cell.x0), std::fabs(cell.x1), cell.y1});
+        if (cell.x1 - cell.x0 > std::max(origin_cell_, sigma_resolution * size)) {
+            split(cell);
+            continue;
+        }
+        sigma_ = cell.x1;
+        // A cell that failed because a function could not be evaluated there
+        // at all (not because an enclosure met a pole or a cut) places nothing;
+        // nor does one in the window's outer part, where the finest cells are
+        // too coarse for enclosures of functions of R sqrt(s) at large R: a
+        // singularity of real part beyond the contours' first nodes there is
+        // far less likely than an enclosure too wide to prove anything. The
+        // automatic choice then confirms its value with a second method.
+        sigma_found_ = !evaluator_.unevaluable() && size < unplaced_fraction * reach_;
+        unproven_.push_back(cell);
+        return;
+    }
+}
+
+void SingularityScan::extend_to(double left) {
+    while (!pending_.empty() && pending_.top().x1 > left && evaluations_left_ > 0) {
+        const Cell cell = pending_.top();
+        pending_.pop();
+        if (analytic(cell)) {
+            continue;
+        }
+        if (cell.depth < height_splits) {
+            split(cell);
+        } else {
+            unproven_.push_back(cell);
+        }
+    }
+}
+
+const std::vector<SingularityScan::Cell>& SingularityScan::cells_from(double left) {
+    extend_to(left);
+    return unproven_;
+}
+
+bool SingularityScan::complete_from(double left) const {
+    return pending_.empty() || !(pending_.top().x1 > left);
+}
+
+double SingularityScan::height_from(double left) {
+    extend_to(left);
+    if (!complete_from(left)) {
+        return std::numeric_limits<double>::infinity();
+    }
+    double height = 0.0;
+    for (const Cell& cell : unproven_) {
+        if (cell.x1 > left) {
+            height = std::max(height, cell.y1);
+        }
+    }
+    return height;
+}
