@@ -49,10 +49,11 @@ def test_the_reported_evaluations_are_those_F_saw(options):
 @pytest.mark.parametrize("vectorized", [False, True])
 def test_times_share_the_values_of_F(vectorized):
     # One contour per time takes 25 values of s per time; windows of times
-    # sharing their nodes take about one for every two times here.
+    # sharing their nodes, with the probes and the line's checks, take about
+    # one per time here.
     F = Counted()
     result = invlap.invert(F, TIMES, vectorized=vectorized, full_output=True)
-    assert result.evaluations.values <= TIMES.size
+    assert result.evaluations.values <= 1.5 * TIMES.size
     exact = 1 / np.sqrt(np.pi * TIMES)
     assert np.all(np.abs(result.value - exact) <= result.error)
 

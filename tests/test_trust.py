@@ -221,3 +221,37 @@ def test_no_silent_point_for_double_callables_on_real_samples():
             wrong = np.abs(result.value - exact) > result.error
             silent += [(F, M, t) for t, bad in zip(times, met & wrong) if bad]
     assert silent == []
+
+
+# Damped oscillations beside a diffusive term: poles at radius rho and angle
+# theta left of the imaginary axis, which a contour opening to the left can pass
+# by and no probe of the right half-plane sees; and off-axis branch points
+# (J1), where two node counts agreed by chance. Each came back wrong by up to
+# 0.3 with an estimate of 1e-15 over times of six decades.
+def damped(rho, degrees):
+    p = rho * mpmath.expjpi(mpmath.mpf(degrees) / 180)
+    a, b = float(p.real), float(p.imag)
+    return (lambda s: 1 / np.sqrt(s) + rho ** 2 / ((s - a) ** 2 + b * b),
+            lambda t: 1 / mpmath.sqrt(mpmath.pi * t)
+            + rho ** 2 * mpmath.exp(p.real * t) * mpmath.sin(p.imag * t) / p.imag)
+
+
+WAVES = {f"{rho}@{degrees}": damped(rho, degrees) for rho, degrees in
+         [(1.0, 95), (1.0, 110), (10.0, 125), (0.1, 140)]}
+WAVES["J1(3t)"] = (lambda s: np.sqrt(s + 3j) * np.sqrt(s - 3j) - s,
+                   lambda t: 3 * mpmath.besselj(1, 3 * t) / t)
+
+
+@pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
+@pytest.mark.parametrize("case", WAVES)
+def test_no_silent_point_where_the_shared_contours_pass_a_pole_by(case, vectorized):
+    F, f = WAVES[case]
+    times = np.geomspace(1e-3, 1e3, 150)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
+    with mpmath.workdps(30):
+        exact = np.array([float(f(mpmath.mpf(t))) for t in times])
+    met = result.error <= 1e-12 * np.abs(result.value)
+    wrong = np.abs(result.value - exact) > result.error
+    assert times[met & wrong].tolist() == []

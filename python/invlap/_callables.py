@@ -16,7 +16,7 @@ from invlap._double_contours import (
     EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
     hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
-from invlap._probe import PROBES_PER_RAY, RAY_ANGLES, probe
+from invlap._probe import probe, probe_count
 from invlap._progress import paced
 from invlap._rules import limit_kind, tolerance_met
 
@@ -96,7 +96,7 @@ def _expected_values(method, points, rows, options):
     if method in ("gwr", "stehfest"):
         return rows.size * 2 * (options.M or (max(DOUBLE_TERMS) if method == "gwr" else 8))
     groups = int(parameter_groups(points.parameters[rows])[1].max()) + 1
-    probes = groups * PROBES_PER_RAY * len(RAY_ANGLES)
+    probes = groups * probe_count(float(t.min()), float(t.max()))
     if method == "hyperbola":
         ratio = wide_ratio(t)
         windows = max(1, math.ceil(math.log10(float(t.max() / t.min())) / math.log10(ratio)
@@ -293,19 +293,20 @@ def _hyperbola_group(sample, t, which, height, digits):
     """(value, error, line value, line error) of one parameter set's times.
 
     Where the probes found a singularity off the real axis, windows of a decade,
-    each checked against the Bromwich line: the contour may pass such a pole by.
-    Where they found none, nothing the probes can see stands where a contour of
-    any width could pass it by, and the line's check cannot change the answer:
-    one wide window first (or as few as cover the times), and windows of a decade
-    for the points it cannot meet for want of nodes, each keeping the better
-    estimated value. Where the doubles' rounding alone stands far above the
-    tolerance, f is tiny against F's scale there: a decade's nodes magnify the
-    rounding about as much, and would only add values of F."""
+    each checked against the Bromwich line, with a third node count guarding
+    the spread. Where they found none, one wide window first (or as few as
+    cover the times), checked against the line too: a pole that the probes
+    could not see (one with a small residue, or in the left half-plane) may
+    still stand outside it. Then windows of a decade for the points it cannot
+    meet, for want of nodes or where the line showed it off, each keeping the
+    better estimated value. Where the doubles' rounding alone stands far above
+    the tolerance, f is tiny against F's scale there: a decade's nodes magnify
+    the rounding about as much, and would only add values of F."""
     if (height > 0).any():
-        return hyperbola(sample, t, which)
+        return hyperbola(sample, t, which, third=True)
     ratio = wide_ratio(t)
     rounding = np.empty(t.size)
-    value, error, line, line_error = hyperbola(sample, t, which, checked=False, ratio=ratio,
+    value, error, line, line_error = hyperbola(sample, t, which, ratio=ratio,
                                                rounding=rounding)
     if ratio == HYPERBOLA_WINDOW:
         return value, error, line, line_error
@@ -313,10 +314,13 @@ def _hyperbola_group(sample, t, which, height, digits):
     with np.errstate(invalid="ignore"):
         missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
     if missed.size:
-        again, again_error, _, _ = hyperbola(sample, t[missed], which[missed], checked=False)
+        again, again_error, again_line, again_line_error = hyperbola(
+            sample, t[missed], which[missed], third=True)
         better = again_error < error[missed]
         value[missed[better]] = again[better]
         error[missed[better]] = again_error[better]
+        line[missed[better]] = again_line[better]
+        line_error[missed[better]] = again_line_error[better]
     return value, error, line, line_error
 
 

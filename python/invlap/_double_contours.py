@@ -39,8 +39,6 @@ SPREAD_SAFETY = 3.0
 TWS_SIGMA, TWS_MU, TWS_ALPHA, TWS_NU = 0.6122, 0.5017, 0.6407, 0.2645
 TALBOT_NODES = 28      # about 14 digits of truncation error...
 TALBOT_COARSE = 22     # ...checked against 22 nodes
-HYPERBOLA_NODES = 34   # 10^(-0.44 N) over a window of ratio 10
-HYPERBOLA_COARSE = 28
 HYPERBOLA_WINDOW = 10.0
 # Windows from WIDE_FROM to WIDEST_WINDOW wide, where nothing stands off the real
 # axis: fewer nodes per decade (36 at 10^6 against 62 at 10), and no decaying f
@@ -52,6 +50,9 @@ WIDE_SPREAD_DIGITS = 2.5
 EULER_M = 15
 EULER_COARSE_M = 13
 CHECK_LINE_M = 40
+# Contours are checked against the line at times this factor apart, and a
+# shared one at five times at least, spread over its window.
+CHECK_LADDER = math.sqrt(10.0)
 
 
 def _estimate(fine, coarse, magnitude):
@@ -122,14 +123,13 @@ def hyperbola_shape(ratio, n):
 
 @functools.lru_cache(maxsize=None)
 def hyperbola_sizes(ratio):
-    """(fine, coarse) node counts for windows of t1 / t0 = ratio: 34 and 28 for
-    a decade; for wider windows as many as reach the same truncation at the
-    rate of convergence the wider window allows (18 and 15.5 digits of it: the
-    rate falls short of the theory's on transforms with an essential
-    singularity at infinity, as exp(-sqrt(s))/s, and on the radial-flow ratio
-    of K0 and K1, whose spread at 17 digits stood at 3e-12 of f at t0)."""
-    if ratio == HYPERBOLA_WINDOW:
-        return HYPERBOLA_NODES, HYPERBOLA_COARSE
+    """(fine, coarse) node counts for windows of t1 / t0 = ratio: as many as
+    reach 18 and 15.5 digits at the rate of convergence the window allows (41
+    and 35 for a decade). The rate falls short of the theory's on transforms
+    with an essential singularity at infinity, as exp(-sqrt(s))/s, and on the
+    radial-flow ratio of K0 and K1, whose spread at 17 digits stood at 3e-12 of
+    f at t0; and a coarse count of 12 digits leaves a spread that flags even
+    1/(s+1) at 12."""
     alpha, nh, mu_t0 = _hyperbola_parameters(ratio)
     rate = mu_t0 * (np.sin(alpha) * np.cosh(nh) - 1)
     fine = int(np.ceil(WIDE_FINE_DIGITS * math.log(10) / rate))
@@ -166,12 +166,16 @@ def wide_ratio(t):
     return float(min(10.0 ** math.ceil(math.log10(span) - 1e-9), WIDEST_WINDOW))
 
 
-def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=None):
+def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=None,
+              third=False):
     """(value, error, line value, line error) at every t, window by window: windows
     [t0, ratio t0] from the smallest t up, each checked against the Bromwich line
     (see enclosure_checked) when `checked`. Every t shares F's parameters (the
     caller groups the points by them). `rounding`, an array like t, receives the
-    part of each error that is the doubles' rounding.
+    part of each error that is the doubles' rounding. With `third`, a node count
+    between the two guards the spread: where singularities stand off the real
+    axis the convergence oscillates, and two counts can agree by chance (by
+    2e-14 where J1's branch points at +-3i left the value off by 6e-12).
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
@@ -187,6 +191,10 @@ def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=N
         fine, magnitude = hyperbola_window_rule(sample, t[window], which[window], fine_n, ratio)
         coarse, _ = hyperbola_window_rule(sample, t[window], which[window], coarse_n, ratio)
         estimate = _estimate(fine, coarse, magnitude)
+        if third:
+            middle, _ = hyperbola_window_rule(sample, t[window], which[window],
+                                              (fine_n + coarse_n) // 2, ratio)
+            estimate = np.maximum(estimate, _estimate(fine, middle, magnitude))
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude
         if checked:
@@ -257,17 +265,21 @@ def enclosure_checked(value, error, sample, t, which, shared):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
-    A deformed contour that passes to the right of a pole (+-i, at late t) misses its
-    residue, and its two node counts agree on the wrong value. Euler's rule on the
-    line has no such blind spot but less accuracy: where the two differ by more than
-    the line's own error can explain, the contour is off by about the difference,
-    its estimate becomes at least that, and the line's value is kept beside it.
+    A deformed contour that passes to the right of a pole misses its residue, and
+    its two node counts agree on the wrong value. Euler's rule on the line has no
+    such blind spot but less accuracy: where the two differ by more than the line's
+    own error can explain, the contour is off by about the difference, its
+    estimate becomes at least that, and the line's value is kept beside it.
 
-    The check costs two rules' samples per t, so it is made where it can fail first
-    and spread from there. A contour that misses a pole misses it for every later t:
-    the nodes shrink like 1/t (Talbot, one contour per t) or are shared by the window
-    (hyperbola). So the latest t is checked, and for per-t contours a bisection finds
-    the earliest t that fails; the line then serves every t from there on.
+    The check costs two rules' samples per t, so it is made at a few times and
+    spread from there. The residue missed at t is r e^(p t): largest at the
+    earliest time a contour misses it where the pole is damped (Re p < 0), at the
+    latest where it grows, and near nought wherever its oscillation passes a zero.
+    A shared contour (hyperbola) misses it for every t of its window or for none:
+    it is checked at both ends and the middle, and fails as a whole. A per-t
+    contour (Talbot) shrinks like 1/t and so misses a pole from some time on: it
+    is checked on a ladder of times CHECK_LADDER apart, from the earliest, and a
+    bisection below the first that fails finds where the line takes over.
     Returns (value, error, line value, line error) with the line's where computed
     (NaN elsewhere).
     """
@@ -275,33 +287,44 @@ def enclosure_checked(value, error, sample, t, which, shared):
     line = np.full(t.size, np.nan)
     line_error = np.full(t.size, np.nan)
 
-    def fails(i):
+    def fails(i, far=True):
         j = order[i:i + 1]
         line[j], line_error[j] = euler(sample, t[j], which[j])
-        if not np.abs(value[j] - line[j]) <= 4 * line_error[j]:
+        # Within the two estimates, the two agree: where f is far below F's
+        # scale, the contour's rounding alone can stand far above the line's.
+        if not np.abs(value[j] - line[j]) <= 4 * line_error[j] + error[j]:
             return True
+        if not far:
+            return False
         # The usual line reaches 2 pi M / t up the imaginary direction: poles
         # above that, missed by the contour too, leave both agreeing on a wrong
         # value. A line of CHECK_LINE_M nodes reaches higher, at the cost of
         # digits (10^(M/3) magnifies the rounding), enough to see an error of
         # the size of f.
         far, far_error = euler_rule_checked(sample, t[j], which[j], CHECK_LINE_M)
-        return not np.abs(value[j] - far) <= 4 * far_error
+        return not np.abs(value[j] - far) <= 4 * far_error + error[j]
 
     first_bad = t.size
-    if t.size and fails(t.size - 1):
-        first_bad = t.size - 1
-        if shared:
-            first_bad = 0  # one contour for the window: it misses for all of it
-        else:
-            low, high = 0, t.size - 1  # t[order[high]] fails
-            while low < high:
-                middle = (low + high) // 2
-                if fails(middle):
-                    high = middle
-                else:
-                    low = middle + 1
-            first_bad = high
+    if shared:
+        # The far line where reach matters most, the latest t; the usual one on
+        # the ladder below it.
+        rungs = _ladder(t[order], max(CHECK_LADDER, (t.max() / t.min()) ** 0.25))[:-1]
+        if (t.size and fails(t.size - 1)) or any(fails(i, far=False) for i in rungs):
+            first_bad = 0
+    else:
+        passed = -1
+        for i in _ladder(t[order], CHECK_LADDER):
+            if fails(i):
+                low, high = passed + 1, i  # t[order[high]] fails
+                while low < high:
+                    middle = (low + high) // 2
+                    if fails(middle):
+                        high = middle
+                    else:
+                        low = middle + 1
+                first_bad = high
+                break
+            passed = i
     bad = order[first_bad:]
     if bad.size:
         missing = bad[np.isnan(line[bad])]
@@ -311,3 +334,16 @@ def enclosure_checked(value, error, sample, t, which, shared):
         error = error.copy()
         error[bad] = np.maximum(error[bad], difference + line_error[bad])
     return value, error, line, line_error
+
+
+def _ladder(ordered, factor):
+    """Indices into sorted times: the earliest, then the first at least `factor`
+    times the last chosen, and the latest."""
+    chosen = []
+    i = 0
+    while i < ordered.size:
+        chosen.append(i)
+        i = max(i + 1, int(np.searchsorted(ordered, factor * ordered[i])))
+    if chosen and chosen[-1] != ordered.size - 1:
+        chosen.append(ordered.size - 1)
+    return chosen

@@ -8,24 +8,36 @@ into the estimates by the callers.
 
 The probes are a net, not a proof: a pole between two rays far from both can
 slip through. They cost one call of a vectorized F for all the rays (about
-PROBES_PER_RAY points each), per distinct set of parameters.
+PROBES_PER_DECADE points a decade each), per distinct set of parameters.
 """
 
 import functools
+import math
 
 import numpy as np
 
-PROBES_PER_RAY = 96
+# Probes per decade of radius along each ray: some 36 % apart.
+PROBES_PER_DECADE = 7.5
+# The rays reach from this many times 1 / t_max, below which every contour the
+# callers use encloses a singularity whatever its angle (the shared hyperbola's
+# vertex stands at 0.14 / t_max or further right), up to RAY_REACH / t_min.
+RAY_START = 0.05
+RAY_REACH = 1e4
 # Rays from the origin, by their angle from the positive real axis (the
-# imaginary axis last, where the poles of oscillating f sit).
+# imaginary axis last, where the poles of oscillating f sit). The left
+# half-plane is not probed: a pole there that a contour passes by is damped,
+# and its residue, largest soon after, shows against the Bromwich line, which
+# the callers check every contour against. Nor does a pole with a residue too
+# small to raise |F| show here: that too is the line's to see.
 RAY_ANGLES = (0.0, np.pi / 4, 3 * np.pi / 8, 7 * np.pi / 16, np.pi / 2)
 # A sample this many times the larger of its neighbours marks a pole near it
-# (the rays' samples are some 23 % apart: a pole between two of them raises
-# the nearer one above its other neighbour by about this much). A smooth peak
+# (a pole between two samples raises the nearer one above its other neighbour
+# by about this much; one midway raises both, see _peaks). A smooth peak
 # taken for a pole costs only more nodes on the Bromwich line.
 PEAK_RATIO = 2.0
 # A square-root branch point raises the slope less sharply (by about 1.45 at
-# +-i for sqrt(s^2 + 1), between samples 23 % apart).
+# +-i for sqrt(s^2 + 1), between samples 23 % apart; about as much between
+# samples 36 % apart).
 SLOPE_PEAK_RATIO = 1.3
 
 
@@ -56,11 +68,18 @@ def probe(sample, rows, t_min, t_max):
     return sigma, height
 
 
+def probe_count(t_min, t_max):
+    """How many values of F the probes of one set of parameters take."""
+    return _rays(t_min, t_max)[0].size
+
+
 @functools.lru_cache(maxsize=64)
 def _rays(t_min, t_max):
-    """The rays' points (rays, PROBES_PER_RAY), the real axis first, and the step
-    from each radius to the next; made once per span of times."""
-    radii = np.geomspace(1e-3 / t_max, 1e4 / t_min, PROBES_PER_RAY)
+    """The rays' points (rays, points), the real axis first, and the step from
+    each radius to the next; made once per span of times."""
+    decades = math.log10(RAY_REACH * t_max / (RAY_START * t_min))
+    radii = np.geomspace(RAY_START / t_max, RAY_REACH / t_min,
+                         max(8, math.ceil(PROBES_PER_DECADE * decades)))
     rays = np.array([radii * np.exp(1j * angle) for angle in RAY_ANGLES])
     return rays, radii * (radii[1] / radii[0] - 1)
 
@@ -94,6 +113,12 @@ def _singular_places(rays, values):
 
 def _peaks(sizes, ratio=PEAK_RATIO):
     """Whether each inner entry (along the last axis) stands `ratio` times above
-    both its neighbours."""
+    both its neighbours, or with its neighbour above both entries beyond the pair:
+    a pole near the ray midway between two samples raises both alike."""
     with np.errstate(invalid="ignore"):
-        return sizes[..., 1:-1] > ratio * np.maximum(sizes[..., :-2], sizes[..., 2:])
+        peaks = sizes[..., 1:-1] > ratio * np.maximum(sizes[..., :-2], sizes[..., 2:])
+        pairs = (np.minimum(sizes[..., 1:-2], sizes[..., 2:-1])
+                 > ratio * np.maximum(sizes[..., :-3], sizes[..., 3:]))
+    peaks[..., :-1] |= pairs
+    peaks[..., 1:] |= pairs
+    return peaks
