@@ -33,6 +33,7 @@ import numpy as np
 EPS = np.finfo(float).eps
 ROUNDING_SAFETY = 3.0
 SPREAD_SAFETY = 3.0
+GUARDED_SPREAD_SAFETY = 10.0
 
 # Trefethen, Weideman & Schmelzer (2006), section 4: the optimized cotangent contour
 # z(theta) = N/t (-sigma + mu theta cot(alpha theta) + i nu theta).
@@ -78,13 +79,25 @@ def talbot_rule(sample, t, which, n):
     return (2.0 / n) * np.imag(terms.sum(axis=1)), (2.0 / n) * np.abs(terms).sum(axis=1)
 
 
-def talbot(sample, t, which):
+def talbot(sample, t, which, third=False):
     """(value, error, line value, line error) at each t: the contour's result checked
-    against the Bromwich line (see enclosure_checked)."""
+    against the Bromwich line (see enclosure_checked); with `third`, its spread
+    guarded by a third node count (see hyperbola)."""
     fine, magnitude = talbot_rule(sample, t, which, TALBOT_NODES)
     coarse, _ = talbot_rule(sample, t, which, TALBOT_COARSE)
-    return enclosure_checked(fine, _estimate(fine, coarse, magnitude), sample, t, which,
-                             shared=False)
+    estimate = _estimate(fine, coarse, magnitude)
+    if third:
+        middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
+        estimate = _guarded_estimate(fine, coarse, middle, magnitude)
+    return enclosure_checked(fine, estimate, sample, t, which, shared=False)
+
+
+def _guarded_estimate(fine, coarse, middle, magnitude):
+    """The larger spread of two, with a wider margin: where singularities stand
+    off the real axis the convergence oscillates, and a spread of three can fall
+    short of the error by ten."""
+    spread = np.maximum(np.abs(fine - coarse), np.abs(fine - middle))
+    return GUARDED_SPREAD_SAFETY * spread + ROUNDING_SAFETY * EPS * magnitude
 
 
 def _hyperbola_parameters(ratio):
@@ -194,7 +207,7 @@ def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=N
         if third:
             middle, _ = hyperbola_window_rule(sample, t[window], which[window],
                                               (fine_n + coarse_n) // 2, ratio)
-            estimate = np.maximum(estimate, _estimate(fine, middle, magnitude))
+            estimate = _guarded_estimate(fine, coarse, middle, magnitude)
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude
         if checked:
@@ -276,10 +289,11 @@ def enclosure_checked(value, error, sample, t, which, shared):
     earliest time a contour misses it where the pole is damped (Re p < 0), at the
     latest where it grows, and near nought wherever its oscillation passes a zero.
     A shared contour (hyperbola) misses it for every t of its window or for none:
-    it is checked at both ends and the middle, and fails as a whole. A per-t
+    it is checked on a ladder of five times or more, and fails as a whole. A per-t
     contour (Talbot) shrinks like 1/t and so misses a pole from some time on: it
     is checked on a ladder of times CHECK_LADDER apart, from the earliest, and a
-    bisection below the first that fails finds where the line takes over.
+    bisection below the first that fails (or is estimated worse than the line)
+    finds where the line takes over.
     Returns (value, error, line value, line error) with the line's where computed
     (NaN elsewhere).
     """
@@ -293,6 +307,10 @@ def enclosure_checked(value, error, sample, t, which, shared):
         # Within the two estimates, the two agree: where f is far below F's
         # scale, the contour's rounding alone can stand far above the line's.
         if not np.abs(value[j] - line[j]) <= 4 * line_error[j] + error[j]:
+            return True
+        # A per-t contour estimated worse than the line has a singularity near
+        # it, which it will pass by at every later t, where it shrinks.
+        if not shared and not error[j] <= line_error[j]:
             return True
         if not far:
             return False
