@@ -34,6 +34,8 @@ EPS = np.finfo(float).eps
 ROUNDING_SAFETY = 3.0
 SPREAD_SAFETY = 3.0
 GUARDED_SPREAD_SAFETY = 10.0
+# f below this share of the sum of its terms' magnitudes is tiny against F's scale.
+TINY_AGAINST_TERMS = 1e-3
 
 # Trefethen, Weideman & Schmelzer (2006), section 4: the optimized cotangent contour
 # z(theta) = N/t (-sigma + mu theta cot(alpha theta) + i nu theta).
@@ -89,7 +91,8 @@ def talbot(sample, t, which, third=False):
     if third:
         middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
         estimate = _guarded_estimate(fine, coarse, middle, magnitude)
-    return enclosure_checked(fine, estimate, sample, t, which, shared=False)
+    return enclosure_checked(fine, estimate, sample, t, which, shared=False,
+                             magnitude=magnitude)
 
 
 def _guarded_estimate(fine, coarse, middle, magnitude):
@@ -274,7 +277,7 @@ def stehfest(samples, t, m):
     return sums[0], SPREAD_SAFETY * spread + ROUNDING_SAFETY * EPS * magnitude
 
 
-def enclosure_checked(value, error, sample, t, which, shared):
+def enclosure_checked(value, error, sample, t, which, shared, magnitude=None):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
@@ -292,8 +295,9 @@ def enclosure_checked(value, error, sample, t, which, shared):
     it is checked on a ladder of five times or more, and fails as a whole. A per-t
     contour (Talbot) shrinks like 1/t and so misses a pole from some time on: it
     is checked on a ladder of times CHECK_LADDER apart, from the earliest, and a
-    bisection below the first that fails (or is estimated worse than the line)
-    finds where the line takes over.
+    bisection below the first that fails (or, given the sums of the terms'
+    `magnitude`, converges slowly: see _converging_slowly) finds where the line
+    takes over.
     Returns (value, error, line value, line error) with the line's where computed
     (NaN elsewhere).
     """
@@ -308,9 +312,8 @@ def enclosure_checked(value, error, sample, t, which, shared):
         # scale, the contour's rounding alone can stand far above the line's.
         if not np.abs(value[j] - line[j]) <= 4 * line_error[j] + error[j]:
             return True
-        # A per-t contour estimated worse than the line has a singularity near
-        # it, which it will pass by at every later t, where it shrinks.
-        if not shared and not error[j] <= line_error[j]:
+        if magnitude is not None and _converging_slowly(value[j], error[j], magnitude[j],
+                                                        line_error[j]):
             return True
         if not far:
             return False
@@ -352,6 +355,16 @@ def enclosure_checked(value, error, sample, t, which, shared):
         error = error.copy()
         error[bad] = np.maximum(error[bad], difference + line_error[bad])
     return value, error, line, line_error
+
+
+def _converging_slowly(value, error, magnitude, line_error):
+    """Whether a per-t contour's truncation, estimated worse than the line's, says
+    a singularity stands near it, which it will pass by at every later t, where
+    it shrinks. Not where f is tiny against the terms it is summed from, or the
+    spread exceeds them: there the cancellation slows it, not a singularity."""
+    truncation = error - ROUNDING_SAFETY * EPS * magnitude
+    return bool(truncation > line_error and error < magnitude
+                and abs(value) >= TINY_AGAINST_TERMS * magnitude)
 
 
 def _ladder(ordered, factor):
