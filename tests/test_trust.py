@@ -258,3 +258,22 @@ def test_no_silent_point_where_the_contours_pass_a_pole_by(case, options):
     met = result.error <= 1e-12 * np.abs(result.value)
     wrong = np.abs(result.value - exact) > result.error
     assert times[met & wrong].tolist() == []
+
+
+def test_talbot_checks_each_parameter_set_on_its_own_times():
+    # A pole only F with a = 1 has: the a = 0 points stand exactly on the
+    # times the check would pick from all points together, and pass it.
+    F, f = WAVES["0.1@125"]
+    checked = 1e-3 * np.sqrt(10.0) ** np.arange(13)
+    others = np.geomspace(1.2e-3, 1e3, 120)
+    t = np.concatenate([checked, others])
+    a = np.concatenate([np.zeros(checked.size), np.ones(others.size)])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(lambda s, a: a * F(s) + (1 - a) / np.sqrt(s), t, a=a,
+                               method="talbot", vectorized=True, full_output=True)
+    with mpmath.workdps(30):
+        exact = np.array([float(a_ * f(mpmath.mpf(x)) + (1 - a_) / mpmath.sqrt(mpmath.pi * x))
+                          for x, a_ in zip(t, a)])
+    met = result.error <= 1e-12 * np.abs(result.value)
+    assert t[met & (np.abs(result.value - exact) > result.error)].tolist() == []

@@ -204,7 +204,8 @@ def _contour_doubles(calls, points, rows, method, options):
             v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows, height,
                                                               options.digits)
         else:
-            v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()))
+            v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()),
+                                            group=parameter_groups(points.parameters[rows])[1])
         if options.method == "auto":
             # The line's value where it was computed and is the better estimated.
             better = line_error < e

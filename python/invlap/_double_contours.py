@@ -81,10 +81,10 @@ def talbot_rule(sample, t, which, n):
     return (2.0 / n) * np.imag(terms.sum(axis=1)), (2.0 / n) * np.abs(terms).sum(axis=1)
 
 
-def talbot(sample, t, which, third=False):
+def talbot(sample, t, which, third=False, group=None):
     """(value, error, line value, line error) at each t: the contour's result checked
-    against the Bromwich line (see enclosure_checked); with `third`, its spread
-    guarded by a third node count (see hyperbola)."""
+    against the Bromwich line (see enclosure_checked) by `group` of F's parameters;
+    with `third`, its spread guarded by a third node count (see hyperbola)."""
     fine, magnitude = talbot_rule(sample, t, which, TALBOT_NODES)
     coarse, _ = talbot_rule(sample, t, which, TALBOT_COARSE)
     estimate = _estimate(fine, coarse, magnitude)
@@ -92,7 +92,7 @@ def talbot(sample, t, which, third=False):
         middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
         estimate = _guarded_estimate(fine, coarse, middle, magnitude)
     return enclosure_checked(fine, estimate, sample, t, which, shared=False,
-                             magnitude=magnitude)
+                             magnitude=magnitude, group=group)
 
 
 def _guarded_estimate(fine, coarse, middle, magnitude):
@@ -277,7 +277,7 @@ def stehfest(samples, t, m):
     return sums[0], SPREAD_SAFETY * spread + ROUNDING_SAFETY * EPS * magnitude
 
 
-def enclosure_checked(value, error, sample, t, which, shared, magnitude=None):
+def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, group=None):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
@@ -293,60 +293,57 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None):
     latest where it grows, and near nought wherever its oscillation passes a zero.
     A shared contour (hyperbola) misses it for every t of its window or for none:
     it is checked on a ladder of five times or more, and fails as a whole. A per-t
-    contour (Talbot) shrinks like 1/t and so misses a pole from some time on: it
-    is checked on a ladder of times CHECK_LADDER apart, from the earliest, and a
+    contour (Talbot) shrinks like 1/t and so misses a pole of its F from some time
+    on: the times of each `group` (of F's parameters; one group by default) are
+    checked on a ladder CHECK_LADDER apart, all groups' rungs in one batch, and a
     bisection below the first that fails (or, given the sums of the terms'
     `magnitude`, converges slowly: see _converging_slowly) finds where the line
     takes over.
     Returns (value, error, line value, line error) with the line's where computed
     (NaN elsewhere).
     """
-    order = np.argsort(t)
     line = np.full(t.size, np.nan)
     line_error = np.full(t.size, np.nan)
 
-    def fails(i, far=True):
-        j = order[i:i + 1]
-        line[j], line_error[j] = euler(sample, t[j], which[j])
+    def fails(points, far):
+        """Whether the contour fails its check at each of `points` (indices)."""
+        line[points], line_error[points] = euler(sample, t[points], which[points])
         # Within the two estimates, the two agree: where f is far below F's
         # scale, the contour's rounding alone can stand far above the line's.
-        if not np.abs(value[j] - line[j]) <= 4 * line_error[j] + error[j]:
-            return True
-        if magnitude is not None and _converging_slowly(value[j], error[j], magnitude[j],
-                                                        line_error[j]):
-            return True
-        if not far:
-            return False
-        # The usual line reaches 2 pi M / t up the imaginary direction: poles
-        # above that, missed by the contour too, leave both agreeing on a wrong
-        # value. A line of CHECK_LINE_M nodes reaches higher, at the cost of
-        # digits (10^(M/3) magnifies the rounding), enough to see an error of
-        # the size of f.
-        far, far_error = euler_rule_checked(sample, t[j], which[j], CHECK_LINE_M)
-        return not np.abs(value[j] - far) <= 4 * far_error + error[j]
+        failed = ~(np.abs(value[points] - line[points])
+                   <= 4 * line_error[points] + error[points])
+        if magnitude is not None:
+            failed |= _converging_slowly(value[points], error[points], magnitude[points],
+                                         line_error[points])
+        rest = points[~failed]
+        if far and rest.size:
+            # The usual line reaches 2 pi M / t up the imaginary direction: poles
+            # above that, missed by the contour too, leave both agreeing on a
+            # wrong value. A line of CHECK_LINE_M nodes reaches higher, at the
+            # cost of digits (10^(M/3) magnifies the rounding), enough to see an
+            # error of the size of f.
+            reach, reach_error = euler_rule_checked(sample, t[rest], which[rest], CHECK_LINE_M)
+            failed[~failed] = ~(np.abs(value[rest] - reach) <= 4 * reach_error + error[rest])
+        return failed
 
-    first_bad = t.size
-    if shared:
+    bad = np.zeros(t.size, dtype=bool)
+    if shared and t.size:
         # The far line where reach matters most, the latest t; the usual one on
         # the ladder below it.
-        rungs = _ladder(t[order], max(CHECK_LADDER, (t.max() / t.min()) ** 0.25))[:-1]
-        if (t.size and fails(t.size - 1)) or any(fails(i, far=False) for i in rungs):
-            first_bad = 0
-    else:
-        passed = -1
-        for i in _ladder(t[order], CHECK_LADDER):
-            if fails(i):
-                low, high = passed + 1, i  # t[order[high]] fails
-                while low < high:
-                    middle = (low + high) // 2
-                    if fails(middle):
-                        high = middle
-                    else:
-                        low = middle + 1
-                first_bad = high
-                break
-            passed = i
-    bad = order[first_bad:]
+        order = np.argsort(t)
+        rungs = order[_ladder(t[order], max(CHECK_LADDER, (t.max() / t.min()) ** 0.25))]
+        bad[:] = fails(rungs[-1:], True).any() or fails(rungs[:-1], False).any()
+    elif t.size:
+        group = np.zeros(t.size, dtype=np.intp) if group is None else group
+        members = [np.flatnonzero(group == g) for g in np.unique(group)]
+        members = [m[np.argsort(t[m])] for m in members]
+        ladders = [np.array(_ladder(t[m], CHECK_LADDER)) for m in members]
+        failed = np.split(fails(np.concatenate([m[l] for m, l in zip(members, ladders)]), True),
+                          np.cumsum([ladder.size for ladder in ladders])[:-1])
+        for ordered, ladder, rung_failed in zip(members, ladders, failed):
+            if rung_failed.any():
+                bad[ordered[_first_failure(ordered, ladder, rung_failed, fails):]] = True
+    bad = np.flatnonzero(bad)
     if bad.size:
         missing = bad[np.isnan(line[bad])]
         if missing.size:
@@ -357,14 +354,29 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None):
     return value, error, line, line_error
 
 
+def _first_failure(ordered, ladder, rung_failed, fails):
+    """The position in `ordered` (one group's points by t) from which its contour
+    fails: bisected between the last rung that passed and the first that failed
+    (`ladder`: the rungs' positions in `ordered`)."""
+    first = int(np.argmax(rung_failed))
+    low, high = (0 if first == 0 else int(ladder[first - 1]) + 1), int(ladder[first])
+    while low < high:
+        middle = (low + high) // 2
+        if fails(ordered[middle:middle + 1], True)[0]:
+            high = middle
+        else:
+            low = middle + 1
+    return high
+
+
 def _converging_slowly(value, error, magnitude, line_error):
     """Whether a per-t contour's truncation, estimated worse than the line's, says
     a singularity stands near it, which it will pass by at every later t, where
     it shrinks. Not where f is tiny against the terms it is summed from, or the
     spread exceeds them: there the cancellation slows it, not a singularity."""
     truncation = error - ROUNDING_SAFETY * EPS * magnitude
-    return bool(truncation > line_error and error < magnitude
-                and abs(value) >= TINY_AGAINST_TERMS * magnitude)
+    return ((truncation > line_error) & (error < magnitude)
+            & (np.abs(value) >= TINY_AGAINST_TERMS * magnitude))
 
 
 def _ladder(ordered, factor):
