@@ -14,7 +14,7 @@ from invlap._callable_values import (
     complex_sample, complex_samples, real_sample, real_samples, refuse_text)
 from invlap._double_contours import (
     EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
-    hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
+    check_values, hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
 from invlap._probe import probe, probe_count
 from invlap._progress import paced
@@ -97,13 +97,15 @@ def _expected_values(method, points, rows, options):
         return rows.size * 2 * (options.M or (max(DOUBLE_TERMS) if method == "gwr" else 8))
     groups = int(parameter_groups(points.parameters[rows])[1].max()) + 1
     probes = groups * probe_count(float(t.min()), float(t.max()))
+    span = float(t.max() / t.min())
     if method == "hyperbola":
         ratio = wide_ratio(t)
         windows = max(1, math.ceil(math.log10(float(t.max() / t.min())) / math.log10(ratio)
                                    + 1e-9))
-        return probes + groups * windows * sum(hyperbola_sizes(ratio))
+        return probes + groups * windows * (sum(hyperbola_sizes(ratio))
+                                            + check_values(min(ratio, span), shared=True))
     if method == "talbot":
-        return probes + rows.size * (14 + 11)
+        return probes + rows.size * (14 + 11) + groups * check_values(span, shared=False)
     return probes + rows.size * (31 + 27)
 
 

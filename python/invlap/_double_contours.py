@@ -379,6 +379,15 @@ def _converging_slowly(value, error, magnitude, line_error):
             & (np.abs(value) >= TINY_AGAINST_TERMS * magnitude))
 
 
+def check_values(span, shared):
+    """About how many values of F the checks of enclosure_checked take over
+    times spanning the ratio `span` (for a progress bar's total)."""
+    factor = max(CHECK_LADDER, span ** 0.25) if shared else CHECK_LADDER
+    rungs = 1 + math.ceil(math.log(max(span, 1.0)) / math.log(factor) - 1e-9)
+    line, reach = 2 * (EULER_M + EULER_COARSE_M + 1), 2 * (2 * CHECK_LINE_M - 1)
+    return rungs * line + (1 if shared else rungs) * reach
+
+
 def _ladder(ordered, factor):
     """Indices into sorted times: the earliest, then the first at least `factor`
     times the last chosen, and the latest."""
