@@ -100,8 +100,7 @@ def _expected_values(method, points, rows, options):
     span = float(t.max() / t.min())
     if method == "hyperbola":
         ratio = wide_ratio(t)
-        windows = max(1, math.ceil(math.log10(float(t.max() / t.min())) / math.log10(ratio)
-                                   + 1e-9))
+        windows = max(1, math.ceil(math.log10(span) / math.log10(ratio) - 1e-9))
         return probes + groups * windows * (sum(hyperbola_sizes(ratio))
                                             + check_values(min(ratio, span), shared=True))
     if method == "talbot":
