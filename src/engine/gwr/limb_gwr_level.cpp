@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/gwr/exact_gaver_sums.hpp"
 #include "engine/gwr/gwr_estimate.hpp"
 #include "engine/gwr/limb_gaver_tables.hpp"
 #include "core/gwr/gaver_functionals.hpp"
@@ -40,7 +41,7 @@ public:
             return false;
         }
         const limb_float::Value<N> a = *limb_float::import_value<N>(a_);
-        gaver_functionals_over(tables_, g_, r_, a, samples_, functionals_, scratch_, pacer_);
+        exact_gaver_functionals(tables_, g_, r_, a, samples_, functionals_, scratch_, pacer_);
         wynn_rho_over(functionals_, rho_, pacer_);
         limb_float::export_value(full, rho_.latest_estimate());
         result.value = to_double(full);

@@ -1,7 +1,8 @@
 #pragma once
 // One GWR level of an expression in fixed-size limb arithmetic: the same
-// Gaver sums and rho algorithm as the MPFR way (src/core/gwr, written once over
-// both), without MPFR's per-operation overhead. No Python header.
+// rho algorithm as the MPFR way (src/core/gwr, written once over both), and
+// its Gaver sums each rounded once from an exact sum (exact_gaver_sums.hpp),
+// without MPFR's per-operation overhead. No Python header.
 
 #include <memory>
 
