@@ -195,7 +195,7 @@ void exact_gaver_functionals(const LimbGaverTables<N>& tables, const GwrLimb<N>&
                     P[N] = carry;
                     exact_gaver::add_term<N>(acc, P, shift, F.negative != (i % 2 == 1));
                 }
-                scratch.sum = exact_gaver::rounded<N>(acc, E, g.format());
+                store_limb_value(scratch.sum, exact_gaver::rounded<N>(acc, E, g.format()));
             }
         }
         // G_n = (a c_n) S_n
