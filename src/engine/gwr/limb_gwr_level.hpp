@@ -22,5 +22,7 @@ public:
     virtual bool stationary() const noexcept = 0;
 };
 
-// The level in limbs, or null when its precisions are beyond the limb sizes.
-std::unique_ptr<LimbGwrLevel> make_limb_gwr_level(const GwrLevel& level, const GwrTables& tables);
+// The level in limbs, or null when its precisions are beyond the limb sizes;
+// `program` is F's (borrowed: it outlives the level).
+std::unique_ptr<LimbGwrLevel> make_limb_gwr_level(const GwrLevel& level, const GwrTables& tables,
+                                                  const Program& program);
