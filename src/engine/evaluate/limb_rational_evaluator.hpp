@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/gwr/gwr_arithmetic.hpp"
 #include "core/limb/limb_double.hpp"
 #include "core/limb/limb_float.hpp"
 #include "core/limb/limb_quotient.hpp"
@@ -63,7 +64,8 @@ public:
 
     // For a program that limb_rational::supports, at `bits` bits, 64N >= bits + 16.
     LimbRationalEvaluator(const Program& program, Bits bits)
-        : program_(program), bits_(bits), format_(64 * N, N), sample_format_(static_cast<int>(bits), N),
+        : program_(program), bits_(bits), format_(64 * N, N),
+          sample_format_(static_cast<int>(bits), N),
           unit_(std::ldexp(1.0, -64 * N)), registers_(program.code().size()),
           bounds_(program.code().size()) {
         // The constants once, each rounded to 64N bits (exact where it fits).
@@ -111,7 +113,7 @@ public:
             switch (in.op) {
                 case Op::s:
                     // k a: exact when its bits fit in 64N, as they do for k < 2^16.
-                    z = limb_float::mul_integer(a, k, false, format_);
+                    store_limb_value(z, limb_float::mul_integer(a, k, false, format_));
                     ez = static_cast<std::uint64_t>(bits_) + std::bit_width(k) <= 64u * N
                              ? 0.0 : unit_;
                     break;
@@ -120,7 +122,7 @@ public:
                     if (!std::isfinite(p) || p == 0.0) {
                         return false;
                     }
-                    z = limb_float::from_double<N>(p);
+                    store_limb_value(z, limb_float::from_double<N>(p));
                     ez = 0.0;
                     break;
                 }
@@ -129,23 +131,24 @@ public:
                     if (!c.usable) {
                         return false;
                     }
-                    z = c.value;
+                    store_limb_value(z, c.value);
                     ez = c.bound;
                     break;
                 }
                 case Op::neg:
-                    z = registers_[in.a];
+                    store_limb_value(z, registers_[in.a]);
                     z.negative = !z.negative;
                     ez = bounds_[in.a];
                     break;
                 case Op::add:
                 case Op::sub: {
                     const Value& x = registers_[in.a];
-                    Value y = registers_[static_cast<std::size_t>(in.b)];
+                    Value y;
+                    store_limb_value(y, registers_[static_cast<std::size_t>(in.b)]);
                     if (in.op == Op::sub) {
                         y.negative = !y.negative;
                     }
-                    z = limb_float::add(x, y, format_);
+                    store_limb_value(z, limb_float::add(x, y, format_));
                     if (z.zero) {
                         return false;
                     }
@@ -167,7 +170,7 @@ public:
                                                  bounds_[static_cast<std::size_t>(in.b)], r);
                     const Value& x = registers_[in.a];
                     if (is_one(x) && bounds_[in.a] == 0.0) {
-                        z = r;  // 1 / y: the reciprocal itself
+                        store_limb_value(z, r);  // 1 / y: the reciprocal itself
                         ez = er;
                     } else {
                         ez = product(x, bounds_[in.a], r, er, z);
@@ -188,9 +191,10 @@ public:
         }
         const Value& f = registers_.back();
         const double bound = bounds_.back();
-        // The bound in bits, rounded down; the level's precision or Arb's way.
+        // The bound in bits, rounded down (bound < 2^(ilogb + 1), so -ilogb - 1
+        // bits at least); the level's precision or Arb's way.
         const slong reached = bound == 0.0 ? ARF_PREC_EXACT
-                                           : static_cast<slong>(std::floor(-std::log2(bound)));
+                                           : -static_cast<slong>(std::ilogb(bound)) - 1;
         if (reached < static_cast<slong>(bits_)) {
             return false;
         }
@@ -199,7 +203,8 @@ public:
         for (int i = 0; i < N; ++i) {
             w[i + 1] = f.m[i];
         }
-        sample = limb_float::round_nearest<N, N + 1>(w, false, f.e, f.negative, sample_format_);
+        store_limb_value(sample, limb_float::round_nearest<N, N + 1>(w, false, f.e, f.negative,
+                                                                     sample_format_));
         accuracy = reached;
         exponent = f.e;
         return true;
@@ -235,7 +240,7 @@ private:
             z.zero = true;
             return 1.0;
         }
-        z = limb_float::mul(x, y, format_);
+        store_limb_value(z, limb_float::mul(x, y, format_));
         return (unit_ + ex + ey + ex * ey) * (1.0 + 2.0 * unit_) * limb_rational::bound_margin;
     }
 
@@ -246,7 +251,7 @@ private:
             r.zero = true;
             return 1.0;
         }
-        r = limb_float::divide_into(1, y, format_);
+        store_limb_value(r, limb_float::divide_into(1, y, format_));
         return (unit_ + ey / (1.0 - ey)) * (1.0 + 2.0 * unit_) * limb_rational::bound_margin;
     }
 

@@ -93,7 +93,8 @@ template <int N>
 
 // The accumulator's value A 2^(E - 64L), rounded to nearest at f (+0 when A is 0).
 template <int N>
-limb_float::Value<N> rounded(const Accumulator<N>& acc, std::int64_t E, const limb_float::Format& f) {
+limb_float::Value<N> rounded(const Accumulator<N>& acc, std::int64_t E,
+                             const limb_float::Format& f) {
     constexpr int L = N + 2;
     std::array<Limb, L> w = acc.a;
     const bool negative = (w[L - 1] >> 63) != 0;
