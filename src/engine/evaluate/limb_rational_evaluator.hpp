@@ -28,6 +28,7 @@
 
 #include <arb.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -154,8 +155,8 @@ public:
                     }
                     const double ex = bounds_[in.a];
                     const double ey = bounds_[static_cast<std::size_t>(in.b)];
-                    ez = (std::ldexp(ex, static_cast<int>(x.e - z.e + 1)) +
-                          std::ldexp(ey, static_cast<int>(y.e - z.e + 1)) +
+                    ez = (std::ldexp(ex, scale_exponent(x.e - z.e + 1)) +
+                          std::ldexp(ey, scale_exponent(y.e - z.e + 1)) +
                           unit_ * (1.0 + 2.0 * unit_)) * bound_margin;
                     break;
                 }
@@ -220,6 +221,12 @@ private:
     // Exponents this far out are left to Arb (2^30: far inside the range of
     // the limb arithmetic's 64-bit exponents and of MPFR's).
     static constexpr std::int64_t exponent_limit = std::int64_t{1} << 30;
+
+    // An exponent difference for ldexp, clamped where the double saturates
+    // anyway (to 0 or to infinity, which sends the sample to Arb).
+    static int scale_exponent(std::int64_t d) {
+        return static_cast<int>(std::clamp<std::int64_t>(d, -4096, 4096));
+    }
 
     static bool is_one(const Value& x) {
         if (x.zero || x.negative || x.e != 1 || x.m[N - 1] != limb_float::top_bit) {
