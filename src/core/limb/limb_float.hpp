@@ -224,11 +224,12 @@ template <int N>
     if (a.zero || b.zero) [[unlikely]] {
         return add_with_zero(a, b);
     }
-    Value<N> x = a;  // |x| >= |y|
-    Value<N> y = b;
-    if (b.e > a.e || (b.e == a.e && significand_less(a, b))) {
-        std::swap(x, y);
-    }
+    // |x| >= |y|, chosen by reference: copies of the operands would be made
+    // with 16-byte loads, which stall on an operand whose fields were just
+    // stored one by one (the result of the step before).
+    const bool swapped = b.e > a.e || (b.e == a.e && significand_less(a, b));
+    const Value<N>& x = swapped ? b : a;
+    const Value<N>& y = swapped ? a : b;
     const std::int64_t gap = x.e - y.e;
     // |y| < 2^(x.e - p - 2) = ulp(x)/4: x +- y stays within a quarter ulp of
     // x (half an ulp of the smaller binade below a power of two) and rounds

@@ -4,9 +4,11 @@
 
 #include <arb.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/evaluate/accurate_evaluator.hpp"
+#include "engine/evaluate/limb_rational_evaluator.hpp"
 #include "engine/program/arb_bridge.hpp"
 #include "engine/program/arb_value.hpp"
 #include "core/gwr/transform_sampler.hpp"
@@ -25,15 +27,26 @@ public:
 
     // The same samples as limb_float values of N limbs at `bits` bits. False,
     // with the samples unfinished, when one is not finite: the caller takes
-    // the MPFR way, which carries NaN and infinity through.
+    // the MPFR way, which carries NaN and infinity through. Where `rational`
+    // is given (F rational, limb_rational::supports), it makes each sample it
+    // can vouch for to `bits` bits, Arb the others; `a_limbs` is a in limbs.
     template <int N>
     bool sample_limbs(const WorkingValue& a, std::vector<limb_float::Value<N>>& samples,
-                      slong bits) {
+                      slong bits, LimbRationalEvaluator<N>* rational = nullptr,
+                      const limb_float::Value<N>* a_limbs = nullptr) {
         set_exact_ball(a_.get(), a);
         worst_accuracy_ = ARF_PREC_EXACT;
         largest_exponent_ = -ARF_PREC_EXACT;
         widest_blind_radius_ = -ARF_PREC_EXACT;
         for (std::size_t k = 1; k <= samples.size(); ++k) {
+            slong accuracy = 0;
+            slong exponent = 0;
+            if (rational != nullptr &&
+                rational->sample(*a_limbs, k, parameters_, samples[k - 1], accuracy, exponent)) {
+                worst_accuracy_ = std::min(worst_accuracy_, accuracy);
+                largest_exponent_ = std::max(largest_exponent_, exponent);
+                continue;
+            }
             if (!set_midpoint<N>(samples[k - 1], sample_at(k), bits, rounded_.get())) {
                 return false;
             }

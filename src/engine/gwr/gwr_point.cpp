@@ -21,7 +21,7 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
     if (!level.sampler) {
         level.sampler.emplace(program_, plan.bits);
         level.full.emplace(plan.rho_bits);
-        level.limbs = make_limb_gwr_level(plan, level.tables->tables());
+        level.limbs = make_limb_gwr_level(plan, level.tables->tables(), program_);
     }
     level.sampler->set_parameters(parameters);
     PointResult result;

@@ -1,7 +1,8 @@
 #pragma once
 // One GWR level of an expression in fixed-size limb arithmetic: the same
-// Gaver sums and rho algorithm as the MPFR way (src/core/gwr, written once over
-// both), without MPFR's per-operation overhead. No Python header.
+// rho algorithm as the MPFR way (src/core/gwr, written once over both), and
+// its Gaver sums each rounded once from an exact sum (exact_gaver_sums.hpp),
+// without MPFR's per-operation overhead. No Python header.
 
 #include <memory>
 
@@ -21,5 +22,7 @@ public:
     virtual bool stationary() const noexcept = 0;
 };
 
-// The level in limbs, or null when its precisions are beyond the limb sizes.
-std::unique_ptr<LimbGwrLevel> make_limb_gwr_level(const GwrLevel& level, const GwrTables& tables);
+// The level in limbs, or null when its precisions are beyond the limb sizes;
+// `program` is F's (borrowed: it outlives the level).
+std::unique_ptr<LimbGwrLevel> make_limb_gwr_level(const GwrLevel& level, const GwrTables& tables,
+                                                  const Program& program);
