@@ -277,3 +277,15 @@ def test_talbot_checks_each_parameter_set_on_its_own_times():
                           for x, a_ in zip(t, a)])
     met = result.error <= 1e-12 * np.abs(result.value)
     assert t[met & (np.abs(result.value - exact) > result.error)].tolist() == []
+
+
+def test_talbot_node_counts_that_agree_by_chance_are_caught():
+    # sin t through Talbot at 15 digits: the m- and (m+2)-node values agreed
+    # within 2e-18 at t = 4.138 while both stood 1e-16 off.
+    t = np.linspace(0.1, 5, 200)
+    result = invlap.invert("1/(s**2+1)", t, digits=15, method="talbot", full_output=True,
+                           output="mpmath")
+    with mpmath.workdps(40):
+        wrong = [x for x, value, error in zip(t, result.value, result.error)
+                 if abs(value - mpmath.sin(mpmath.mpf(x))) > error]
+    assert wrong == []

@@ -27,11 +27,13 @@ public:
                       std::size_t text_digits) override;
 
 private:
-    // A level's two rules, with m and m + 2 nodes, made on first use.
+    // A level's rules, with m, m + 1 (where third_rule_) and m + 2 nodes, made
+    // on first use.
     struct Level {
         std::uint64_t m;
         std::optional<ContourSampler> sampler;
         std::shared_ptr<const ContourNodes> coarse;
+        std::shared_ptr<const ContourNodes> middle;
         std::shared_ptr<const ContourNodes> fine;
     };
     // Where the contour of m nodes goes at time t: its shift to the right,
@@ -51,6 +53,7 @@ private:
     MethodCode code_;
     Tolerance tolerance_;
     bool given_;
+    bool third_rule_;  // the (m + 1)-node rule guards the spread (contour_point.cpp)
     MethodValidity* validity_;
     std::deque<Level> levels_;  // a deque: levels added later never move the others
 };
