@@ -3,6 +3,7 @@
 // arithmetic (gwr_arithmetic.hpp). No Python header.
 
 #include <cstddef>
+#include <type_traits>
 #include <vector>
 
 #include "core/gwr/gwr_arithmetic.hpp"
@@ -20,6 +21,35 @@ struct GaverScratchOf {
 };
 using GaverScratch = GaverScratchOf<GwrMpfr>;
 
+// scratch.sum = sum_{i=0..n} (-1)^i C(n, i) F_(n+i), step by step in g, where
+// samples[k-1] holds F_k and `tables` the binomials of row n (see below).
+// (G may be const: the limb arithmetics' operations are.)
+template <class Tables, class G>
+void gaver_row_sum(const Tables& tables, G& g, std::size_t n,
+                   const std::vector<typename std::remove_const_t<G>::Value>& samples,
+                   GaverScratchOf<std::remove_const_t<G>>& scratch) {
+    const auto& tail = tables.tail(n);
+    const std::size_t tail_start = tables.tail_start(n);
+    const unsigned long* integers = tables.integers(n);
+    // Starting from +0 rather than from the first term keeps the sign of a zero sum.
+    g.zero(scratch.sum);
+    for (std::size_t i = 0; i <= n; ++i) {
+        // term = C(n, i) * F_(n+i). Where C(n, i) is held exactly as a machine
+        // integer, F * C(n, i) is the correctly rounded product of the very same
+        // two numbers as with C(n, i) as a value, and cheaper.
+        if (integers[i] != 0) {
+            g.mul_integer(scratch.term, samples[n + i - 1], integers[i]);
+        } else {
+            g.mul(scratch.term, tail[i - tail_start], samples[n + i - 1]);
+        }
+        if (i % 2 == 0) {
+            g.add(scratch.sum, scratch.sum, scratch.term);
+        } else {
+            g.sub(scratch.sum, scratch.sum, scratch.term);
+        }
+    }
+}
+
 // functionals[n-1] = (a * c_n) * sum_{i=0..n} (-1)^i C(n, i) F_(n+i), n = 1 ... m,
 // from samples[k-1] = F_k, k = 1 ... 2m. The sums run in g, each functional
 // is rounded once into r's precision. `tables` gives c_n (coefficient(n)),
@@ -32,27 +62,7 @@ void gaver_functionals_over(const Tables& tables, G& g, R& r, const typename G::
                             GaverScratchOf<G>& scratch, InterruptPacer& pacer) {
     const std::size_t m = functionals.size();
     for (std::size_t n = 1; n <= m; ++n) {
-        const auto& tail = tables.tail(n);
-        const std::size_t tail_start = tables.tail_start(n);
-        const unsigned long* integers = tables.integers(n);
-        // sum = sum_{i=0..n} (-1)^i C(n, i) F_(n+i); samples[n+i-1] holds F_(n+i).
-        // Starting from +0 rather than from the first term keeps the sign of a zero sum.
-        g.zero(scratch.sum);
-        for (std::size_t i = 0; i <= n; ++i) {
-            // term = C(n, i) * F_(n+i). Where C(n, i) is held exactly as a machine
-            // integer, F * C(n, i) is the correctly rounded product of the very same
-            // two numbers as with C(n, i) as a value, and cheaper.
-            if (integers[i] != 0) {
-                g.mul_integer(scratch.term, samples[n + i - 1], integers[i]);
-            } else {
-                g.mul(scratch.term, tail[i - tail_start], samples[n + i - 1]);
-            }
-            if (i % 2 == 0) {
-                g.add(scratch.sum, scratch.sum, scratch.term);
-            } else {
-                g.sub(scratch.sum, scratch.sum, scratch.term);
-            }
-        }
+        gaver_row_sum(tables, g, n, samples, scratch);
         // G_n = (a * c_n) * sum
         g.mul(scratch.scale, a, tables.coefficient(n));
         multiply_into(g, r, functionals[n - 1], scratch.scale, scratch.sum);

@@ -142,21 +142,7 @@ void exact_gaver_functionals(const LimbGaverTables<N>& tables, const GwrLimb<N>&
         if (tables.tail_start(n) <= n) {
             // Some binomials of the row are not machine integers: the steps of
             // gaver_functionals_over for this row.
-            const auto& tail = tables.tail(n);
-            const std::size_t tail_start = tables.tail_start(n);
-            g.zero(scratch.sum);
-            for (std::size_t i = 0; i <= n; ++i) {
-                if (integers[i] != 0) {
-                    g.mul_integer(scratch.term, samples[n + i - 1], integers[i]);
-                } else {
-                    g.mul(scratch.term, tail[i - tail_start], samples[n + i - 1]);
-                }
-                if (i % 2 == 0) {
-                    g.add(scratch.sum, scratch.sum, scratch.term);
-                } else {
-                    g.sub(scratch.sum, scratch.sum, scratch.term);
-                }
-            }
+            gaver_row_sum(tables, g, n, samples, scratch);
         } else {
             // E0 bounds every term: |C F| < 2^(e_F + bit_width(C)); the sum of
             // n + 1 of them stays below 2^(E0 + bit_width(n + 1)), and one
