@@ -182,11 +182,10 @@ def wide_ratio(t):
     return float(min(10.0 ** math.ceil(math.log10(span) - 1e-9), WIDEST_WINDOW))
 
 
-def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=None,
-              third=False):
+def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False):
     """(value, error, line value, line error) at every t, window by window: windows
     [t0, ratio t0] from the smallest t up, each checked against the Bromwich line
-    (see enclosure_checked) when `checked`. Every t shares F's parameters (the
+    (see enclosure_checked). Every t shares F's parameters (the
     caller groups the points by them). `rounding`, an array like t, receives the
     part of each error that is the doubles' rounding. With `third`, a node count
     between the two guards the spread: where singularities stand off the real
@@ -213,11 +212,8 @@ def hyperbola(sample, t, which, checked=True, ratio=HYPERBOLA_WINDOW, rounding=N
             estimate = _guarded_estimate(fine, coarse, middle, magnitude)
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude
-        if checked:
-            value[window], error[window], line[window], line_error[window] = enclosure_checked(
-                fine, estimate, sample, t[window], which[window], shared=True)
-        else:
-            value[window], error[window] = fine, estimate
+        value[window], error[window], line[window], line_error[window] = enclosure_checked(
+            fine, estimate, sample, t[window], which[window], shared=True)
         start = stop
     return value, error, line, line_error
 
