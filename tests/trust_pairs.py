@@ -65,6 +65,23 @@ PAIRS = {
     "besselk(0, sqrt(s))/s": (lambda t: mp.e1(1 / (4 * t)) / 2, [0.01, 1, 100]),
     "besselk(0, sqrt(s))": (lambda t: mp.exp(-1 / (4 * t)) / (2 * t), [0.05, 1, 100]),
     "besselk(0, 3*sqrt(s))/s": (lambda t: mp.e1(9 / (4 * t)) / 2, [0.1, 10, 1e3]),
+    # a fast damped wave beside diffusion: faded by t below f, it still biases
+    # every rho estimate of GWR alike; before it fades, real samples see it
+    # only in part
+    "1/sqrt(s) + 100/((s+50)**2+10000)": (
+        lambda t: 1 / mp.sqrt(mp.pi * t) + mp.exp(-50 * t) * mp.sin(100 * t),
+        [2.7585316176291843, 3.2245905452963948, 4.406236427773573, 5.150678076168122]),
+    "1/sqrt(s) + 10000/((s+76.6)**2+64.3**2)": (
+        lambda t: 1 / mp.sqrt(mp.pi * t) + 10000 * mp.exp(-mp.mpf("76.6") * t)
+        * mp.sin(mp.mpf("64.3") * t) / mp.mpf("64.3"),
+        [0.1660882782627716, 3.4551072945922217]),
+    "1/sqrt(s) + 10000/((s+34.2)**2+94**2)": (
+        lambda t: 1 / mp.sqrt(mp.pi * t) + 10000 * mp.exp(-mp.mpf("34.2") * t)
+        * mp.sin(94 * t) / 94,
+        [20.30917620904739, 58.780160722749116, 345.5107294592218]),
+    "exp(-sqrt(s))/s + 1/((s+5)**2+400)": (
+        lambda t: mp.erfc(1 / (2 * mp.sqrt(t))) + mp.exp(-5 * t) * mp.sin(20 * t) / 20,
+        [15.36174946671828]),
     # cancellation inside F
     "1/s - 1/(s+1)": (lambda t: 1 - mp.exp(-t), [0.01, 1, 20]),
     "(1 - exp(-s))/s**2": (lambda t: min(t, 1), [0.5, 2]),

@@ -16,6 +16,7 @@
 // divide by zero: the acceleration stops there with the current estimate. A
 // NaN or infinite difference does not stop it; it propagates instead.
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -26,6 +27,8 @@
 
 // The estimates kept for the error estimate: the latest and the two before it.
 constexpr std::size_t kept_rho_estimates = 3;
+// And those of the sequences one and two functionals shorter.
+constexpr std::size_t kept_shorter_estimates = 2;
 
 // The vectors and scratch values of the acceleration, made once per call for
 // sequences of length m >= 1 and reused for every time point.
@@ -45,6 +48,10 @@ struct RhoTable {
         for (std::size_t i = 0; i < kept_rho_estimates; ++i) {
             estimates.push_back(a.make());
         }
+        shorter.reserve(kept_shorter_estimates);
+        for (std::size_t i = 0; i < kept_shorter_estimates; ++i) {
+            shorter.push_back(a.make());
+        }
     }
 
     // The limit's estimate: G_m, or the first entry of the latest even column.
@@ -60,6 +67,14 @@ struct RhoTable {
     // fast they settle is what an error estimate can be made of.
     std::vector<Value> estimates;
     std::size_t estimate_count = 0;
+    // The estimates of the sequences one and two shorter: shorter[i] is that
+    // of G_1 ... G_(m-1-i), the (i+2)-th highest entry of the latest even
+    // column that has one. They come from other runs of functionals than the
+    // estimates above, which all end at G_m, and so see a bias those share:
+    // a term of f that rho cannot accelerate (a fast wave, faded by t) can
+    // settle all three on the same wrong value. The first shorter_count are set.
+    std::vector<Value> shorter;
+    std::size_t shorter_count = 0;
     // Whether the acceleration stopped on an exactly zero difference: the
     // sequence had become stationary at the working precision, and nothing
     // later could have changed the estimate.
@@ -90,6 +105,7 @@ void wynn_rho_over(std::vector<typename A::Value>& values, RhoTable<A>& work,
     std::vector<typename A::Value>& previous = values;  // column r-1; column 0 is G_1 ... G_m
     work.estimate_count = 0;
     work.stationary = false;
+    work.shorter_count = 0;
     push_rho_estimate(work, previous[m - 1]);
     // Column -1 is all zeros. Only `before` needs clearing: every entry of
     // `next` that is read is written first in the same pass.
@@ -109,8 +125,14 @@ void wynn_rho_over(std::vector<typename A::Value>& values, RhoTable<A>& work,
             // rho_r^(j) = rho_(r-2)^(j+1) + (k+1) / d
             work.a.divide_into(work.quotient, k + 1, work.difference);
             work.a.add(work.next[j], work.before[j + 1], work.quotient);
-            if (j == first && k % 2 == 1) {
-                push_rho_estimate(work, work.next[j]);
+            if (k % 2 == 1) {
+                if (j == first) {
+                    push_rho_estimate(work, work.next[j]);
+                } else if (first - j <= kept_shorter_estimates) {
+                    const std::size_t i = first - j - 1;
+                    work.a.assign(work.shorter[i], work.next[j]);
+                    work.shorter_count = std::max(work.shorter_count, i + 1);
+                }
             }
             pacer.account(3);
         }

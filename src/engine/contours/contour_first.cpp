@@ -31,7 +31,8 @@ constexpr std::uint32_t elementary_digits = 80;
 // Beyond every digits a request may ask for (limits.hpp): GWR first.
 constexpr std::uint32_t costly_sample_digits = 100000;
 
-// Functions whose complex samples cost tens of times their real ones.
+}  // namespace
+
 bool has_costly_complex_sample(const Program& program) {
     for (const Instruction& instruction : program.code()) {
         if (is_function(instruction.op) && function_of(instruction.op).costly_complex) {
@@ -40,8 +41,6 @@ bool has_costly_complex_sample(const Program& program) {
     }
     return false;
 }
-
-}  // namespace
 
 bool contour_first(const Program& program, std::uint32_t digits) {
     return digits >= (has_costly_complex_sample(program) ? costly_sample_digits : elementary_digits);

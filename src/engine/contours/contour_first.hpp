@@ -8,3 +8,7 @@
 #include "engine/program/program.hpp"
 
 bool contour_first(const Program& program, std::uint32_t digits);
+
+// Whether F calls a function whose complex samples cost tens of times its
+// real ones (Bessel functions, erf, erfc, gamma: the function table says).
+bool has_costly_complex_sample(const Program& program);

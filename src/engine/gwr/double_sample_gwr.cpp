@@ -272,7 +272,13 @@ private:
             spreads[count] = std::fabs(as_double(difference).value_or(
                 std::numeric_limits<double>::infinity()));
         }
-        return gwr_spread_error(std::fabs(value), spreads, count, false, 64 * M);
+        double shorter[kept_shorter_estimates] = {0, 0};
+        for (std::size_t i = 0; i < rho.shorter_count(l); ++i) {
+            rho.arithmetic().sub(difference, rho.estimate(l, 0), rho.shorter(l, i));
+            shorter[i] = std::fabs(as_double(difference).value_or(
+                std::numeric_limits<double>::infinity()));
+        }
+        return gwr_spread_error(std::fabs(value), spreads, count, false, 64 * M, shorter);
     }
 
     static std::optional<double> as_double(const DoubleWord& v) {

@@ -13,10 +13,12 @@
 
 // The estimated absolute error of an estimate of size |value| from the
 // spreads between the latest rho estimates (spreads[0] = |e0 - e1|,
-// spreads[1] = |e1 - e2|, `count` of them known), or from a sequence that
-// became stationary at rho_bits bits.
+// spreads[1] = |e1 - e2|, `count` of them known) and from e0 to the
+// estimates of the sequences one and two shorter (shorter[0] and shorter[1],
+// 0 where there is none), or from a sequence that became stationary at
+// rho_bits bits.
 double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
-                        Bits rho_bits);
+                        Bits rho_bits, const double* shorter);
 
 // log10(10^a + 10^b): two estimates added where they are carried as logarithms.
 double log10_of_sum(double a, double b);
@@ -57,8 +59,13 @@ double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, ToDouble to_double) {
         rho.a.sub(rho.difference, rho.estimates[count], rho.estimates[count + 1]);
         spreads[count] = std::fabs(to_double(rho.difference));
     }
+    double shorter[kept_shorter_estimates] = {0, 0};
+    for (std::size_t i = 0; i < rho.shorter_count; ++i) {
+        rho.a.sub(rho.difference, rho.estimates[0], rho.shorter[i]);
+        shorter[i] = std::fabs(to_double(rho.difference));
+    }
     return gwr_spread_error(std::fabs(to_double(rho.latest_estimate())), spreads, count,
-                            rho.stationary, rho_bits);
+                            rho.stationary, rho_bits, shorter);
 }
 
 // log10 of the estimate above, for where it falls below the smallest normal
@@ -79,6 +86,12 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts)
         rho.a.sub(rho.difference, rho.estimates[count], rho.estimates[count + 1]);
         spreads[count] = std::fabs(to_parts(rho.difference, exponents[count]));
     }
+    double shorter[kept_shorter_estimates] = {0, 0};
+    long shorter_exponents[kept_shorter_estimates] = {0, 0};
+    for (std::size_t i = 0; i < rho.shorter_count; ++i) {
+        rho.a.sub(rho.difference, rho.estimates[0], rho.shorter[i]);
+        shorter[i] = std::fabs(to_parts(rho.difference, shorter_exponents[i]));
+    }
     // The scale of the largest part the rule reads: the size enters only with
     // fewer than two spreads (in its place), and a size far above tiny spreads
     // would scale them to 0.
@@ -86,6 +99,11 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts)
     for (std::size_t k = 0; k < count; ++k) {
         if (spreads[k] != 0) {
             common = std::max(common, exponents[k]);
+        }
+    }
+    for (std::size_t i = 0; i < rho.shorter_count; ++i) {
+        if (shorter[i] != 0) {
+            common = std::max(common, shorter_exponents[i]);
         }
     }
     if (rho.stationary) {
@@ -99,8 +117,12 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts)
     for (std::size_t k = 0; k < count; ++k) {
         spreads[k] = std::ldexp(spreads[k], static_cast<int>(std::max(exponents[k] - common, -2000L)));
     }
+    for (std::size_t i = 0; i < rho.shorter_count; ++i) {
+        shorter[i] = std::ldexp(shorter[i],
+                                static_cast<int>(std::max(shorter_exponents[i] - common, -2000L)));
+    }
     const double scaled_size =
         std::ldexp(size, static_cast<int>(std::max(size_exponent - common, -2000L)));
-    const double scaled = gwr_spread_error(scaled_size, spreads, count, false, rho_bits);
+    const double scaled = gwr_spread_error(scaled_size, spreads, count, false, rho_bits, shorter);
     return std::log10(scaled) + static_cast<double>(common) * log10_2;
 }

@@ -79,5 +79,5 @@ PointResult GwrPointSolver::solve_levels(std::size_t first, std::size_t end, dou
 std::unique_ptr<PointSolver> make_gwr_solver(const MethodContext& context) {
     return std::make_unique<RealAxisGuard>(
         std::make_unique<GwrPointSolver>(context.program, context.levels, context.digits),
-        context.validity, context.digits);
+        context);
 }

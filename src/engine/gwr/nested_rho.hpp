@@ -15,6 +15,7 @@
 // That is left to the caller: run() says false, and the levels are then
 // computed one by one.
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -37,6 +38,8 @@ public:
             next_.push_back(a_.make());
         }
         estimates_.resize(levels_.size() * kept_rho_estimates, a_.make());
+        shorter_.resize(levels_.size() * kept_shorter_estimates, a_.make());
+        shorter_counts_.assign(levels_.size(), 0);
     }
 
     // Accelerates values[0] ... values[m-1], which serve as the table's
@@ -47,6 +50,7 @@ public:
         std::vector<Value>& previous = values;
         for (std::size_t l = 0; l < levels_.size(); ++l) {
             counts_[l] = 0;
+            shorter_counts_[l] = 0;
             push(l, previous[levels_[l] - 1]);  // rho_0^(m'-1) = G_m'
         }
         for (auto& v : before_) {
@@ -65,11 +69,19 @@ public:
             pacer.account(3 * (first + 1));
             if (k % 2 == 1) {
                 // Column r = k + 1 is even: its entry j = m' - 1 - r is the
-                // next estimate of each length m' that reaches it.
+                // next estimate of each length m' that reaches it, and the
+                // entries below it those of lengths m' - 1 and m' - 2
+                // (RhoTable::shorter).
                 const std::size_t r = k + 1;
                 for (std::size_t l = 0; l < levels_.size(); ++l) {
                     if (levels_[l] > r) {
                         push(l, next_[levels_[l] - 1 - r]);
+                    }
+                    for (std::size_t i = 0; i < kept_shorter_estimates && levels_[l] > r + 1 + i;
+                         ++i) {
+                        a_.assign(shorter_[l * kept_shorter_estimates + i],
+                                  next_[levels_[l] - 2 - r - i]);
+                        shorter_counts_[l] = std::max(shorter_counts_[l], i + 1);
                     }
                 }
             }
@@ -86,6 +98,11 @@ public:
         return estimates_[l * kept_rho_estimates + i];
     }
     std::size_t count(std::size_t l) const { return counts_[l]; }
+    // The estimate of length levels[l] - 1 - i, of shorter_count(l) made.
+    const Value& shorter(std::size_t l, std::size_t i) const {
+        return shorter_[l * kept_shorter_estimates + i];
+    }
+    std::size_t shorter_count(std::size_t l) const { return shorter_counts_[l]; }
     std::size_t level_count() const noexcept { return levels_.size(); }
     A& arithmetic() noexcept { return a_; }
 
@@ -109,4 +126,6 @@ private:
     Value quotient_;
     std::vector<Value> estimates_;  // kept_rho_estimates per level, newest first
     std::vector<std::size_t> counts_;
+    std::vector<Value> shorter_;  // kept_shorter_estimates per level
+    std::vector<std::size_t> shorter_counts_;
 };

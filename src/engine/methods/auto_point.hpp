@@ -25,6 +25,7 @@ private:
     Tolerance tolerance_;
     MethodCode gwr_code_;
     bool contour_first_;
+    bool cheap_complex_samples_;  // F calls no function whose complex samples are costly
     std::uint64_t first_talbot_nodes_;
 };
 

@@ -137,5 +137,5 @@ PointResult StehfestPointSolver::solve(double t, const double* parameters, std::
 std::unique_ptr<PointSolver> make_stehfest_solver(const MethodContext& context) {
     return std::make_unique<RealAxisGuard>(
         std::make_unique<StehfestPointSolver>(context.program, context.digits, context.m),
-        context.validity, context.digits);
+        context);
 }

@@ -76,7 +76,8 @@ Oscillation MethodValidity::oscillation(double t, const double* parameters) {
         return Oscillation::none;
     }
     const double left = found.sigma() - relevant_width(t);
-    Oscillation seen = found.complete_from(left) ? Oscillation::none : Oscillation::unknown;
+    bool fading = false;
+    bool unknown = !found.complete_from(left);
     for (const SingularityScan::Cell& cell : found.cells_from(left)) {
         if (cell.x1 > left && cell.y0 > 0.0) {
             // A singularity at x + iy adds to f a wave of e^(x t) turning by
@@ -84,14 +85,20 @@ Oscillation MethodValidity::oscillation(double t, const double* parameters) {
             // oscillates visibly only where y t is not tiny and it does not
             // fade, relative to the rightmost, faster than it turns. Unproven
             // cells in the wedge behind sigma (around a cut on the real axis,
-            // as K0(sqrt s) has, where the box bounds fail) are unknown.
-            if (cell.y0 * t > least_phase && cell.y0 >= found.sigma() - cell.x1) {
+            // as K0(sqrt s) has, where the box bounds fail) fade.
+            if (cell.y0 < found.sigma() - cell.x1) {
+                fading = true;
+            } else if (cell.y0 * t > least_phase) {
                 return Oscillation::present;
+            } else {
+                unknown = true;
             }
-            seen = Oscillation::unknown;
         }
     }
-    return seen;
+    if (unknown) {
+        return Oscillation::unknown;
+    }
+    return fading ? Oscillation::fading : Oscillation::none;
 }
 
 std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {

@@ -21,7 +21,11 @@ struct LinePlan {
     std::uint64_t least_nodes;  // nodes needed to reach above every singularity that matters
 };
 
-enum class Oscillation : std::uint8_t { none, present, unknown };
+// fading: unproven cells off the axis matter at t, but every one of them fades,
+// relative to the rightmost singularity, faster than it turns (poles at
+// 135-180 degrees from the positive axis, cells around a cut on the negative
+// real axis); unknown: beyond that, the scan did not get far enough left.
+enum class Oscillation : std::uint8_t { none, present, fading, unknown };
 
 class MethodValidity {
 public:
@@ -40,8 +44,9 @@ public:
 
     // Whether a singularity that matters at time t may lie off the real axis
     // high enough to turn f by more than a thousandth of a radian by t
-    // (present), none does (none), or the scan cannot tell (unknown: it did
-    // not get far enough left, or unproven cells hug the real axis). Where one
+    // (present), none does (none), or the scan cannot tell (fading: unproven
+    // cells off the axis fade faster than they turn; unknown: it did not get
+    // far enough left). Where one
     // does, f oscillates, which real samples cannot see: a real-axis estimate
     // that misses the tolerance may miss it by any amount, and one that meets
     // it is less sure than on a smooth f.
