@@ -29,7 +29,7 @@ from trust_pairs import PAIRS  # noqa: E402
 CLASSES = [
     ("rational", 0, 6), ("branch points", 6, 17), ("oscillation", 17, 21), ("growth", 21, 25),
     ("delays, steps", 25, 30), ("periodic", 30, 35), ("essential", 35, 38), ("Bessel", 38, 41),
-    ("cancellation", 41, 43),
+    ("faded waves", 41, 45), ("cancellation", 45, 47),
 ]
 
 
