@@ -110,14 +110,14 @@ ContourPointSolver::ContourPointSolver(const Program& program, const ContourRule
     : program_(program), rule_(rule), code_(code), tolerance_(digits), given_(given_m != 0),
       third_rule_(digits < third_rule_below_digits), validity_(validity) {
     if (given_m != 0) {
-        levels_.push_back(Level{given_m, std::nullopt, nullptr, nullptr});
+        levels_.push_back(Level{given_m, std::nullopt, nullptr, nullptr, nullptr});
         return;
     }
     const std::uint64_t first = std::max<std::uint64_t>(rule.first_nodes(digits), 4);
     const std::uint64_t last = last_level_factor * first;
     for (std::uint64_t m = first;; m = static_cast<std::uint64_t>(std::ceil(level_growth * m))) {
         m = std::min(m, last);
-        levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
+        levels_.push_back(Level{m, std::nullopt, nullptr, nullptr, nullptr});
         if (m == last) {
             break;
         }
@@ -241,7 +241,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         // reaches them.
         const std::optional<LinePlan> line = validity_->bromwich_line(t, parameters);
         if (line && line->least_nodes > levels_.back().m) {
-            levels_.push_back(Level{line->least_nodes, std::nullopt, nullptr, nullptr});
+            levels_.push_back(Level{line->least_nodes, std::nullopt, nullptr, nullptr, nullptr});
         }
     }
     if (validity_ != nullptr && !rule_.vertical_line() && !given_ &&
@@ -253,7 +253,7 @@ PointResult ContourPointSolver::solve(double t, const double* parameters, std::s
         for (std::uint64_t m = levels_.back().m; m < most;) {
             m = std::min(most, static_cast<std::uint64_t>(std::ceil(level_growth * m)));
             if (place(m, t, parameters).proven) {
-                levels_.push_back(Level{m, std::nullopt, nullptr, nullptr});
+                levels_.push_back(Level{m, std::nullopt, nullptr, nullptr, nullptr});
                 break;
             }
         }

@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 
+#include "engine/contours/contour_first.hpp"
 #include "engine/contours/contour_point.hpp"
 #include "engine/placement/method_validity.hpp"
 #include "engine/methods/point_solver.hpp"
@@ -48,12 +49,15 @@ inline void judge_real_axis_estimate(PointResult& result, bool met, Oscillation 
 // values that disagree beyond their estimates cannot both be right, and the
 // one reported carries the disagreement; where the line itself misses the
 // tolerance, its error joins the disagreement, since nothing else bounds
-// what GWR could not see.
+// what GWR could not see. Where the singularities off the axis fade faster
+// than they turn, the line checks too, as auto's Talbot does, wherever a
+// complex sample costs about what a real one does.
 class RealAxisGuard final : public PointSolver {
 public:
     RealAxisGuard(std::unique_ptr<PointSolver> inner, const MethodContext& context)
         : inner_(std::move(inner)), validity_(context.validity),
           tolerance_(context.digits),
+          cheap_complex_samples_(!has_costly_complex_sample(context.program)),
           line_(context.program, euler_rule(), method_code("euler"), context.digits, 0,
                 &context.validity) {}
 
@@ -68,7 +72,9 @@ public:
         const Oscillation oscillation = validity_.oscillation(t, parameters);
         const bool met = tolerance_.met(result.value, result.error, result.error_log10);
         judge_real_axis_estimate(result, met, oscillation);
-        if (met && oscillation == Oscillation::present && std::isfinite(result.value)) {
+        const bool checked = oscillation == Oscillation::present ||
+                             (oscillation == Oscillation::fading && cheap_complex_samples_);
+        if (met && checked && std::isfinite(result.value)) {
             const PointResult line = line_.solve(t, parameters, nullptr, 0);
             const bool line_met = tolerance_.met(line.value, line.error, line.error_log10);
             const double apart = std::fabs(line.value - result.value);
@@ -89,5 +95,6 @@ private:
     std::unique_ptr<PointSolver> inner_;
     MethodValidity& validity_;
     Tolerance tolerance_;
+    bool cheap_complex_samples_;  // F calls no function whose complex samples are costly
     ContourPointSolver line_;
 };
