@@ -312,3 +312,22 @@ def test_talbot_node_counts_that_agree_by_chance_are_caught():
         wrong = [x for x, value, error in zip(t, result.value, result.error)
                  if abs(value - mpmath.sin(mpmath.mpf(x))) > error]
     assert wrong == []
+
+
+# A pole pair's smooth slope marks every ray that faces it, far from the pair:
+# taken for singularities at the samples' places (real parts up to 98 for the
+# pair at -0.5 +- 100i), it shifted the contours by e^(98 t), past what doubles
+# hold. The probes follow 1/F to the pole itself; a callable of Python numbers
+# raises when a step lands on it exactly.
+@pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
+@pytest.mark.parametrize("omega", [10.0, 100.0])
+def test_a_damped_pole_pair_does_not_shift_the_contours(omega, vectorized):
+    def F(s):
+        return 1 / ((s + 0.5) ** 2 + omega ** 2)
+    times = np.array([0.1, 1.0, 3.0]) if omega == 10.0 else np.array([0.1, 0.2])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
+    exact = np.exp(-0.5 * times) * np.sin(omega * times) / omega
+    assert np.all(np.abs(result.value - exact) <= result.error)
+    assert np.all(np.abs(result.value - exact) <= 1e-6 * np.abs(exact))
