@@ -331,3 +331,20 @@ def test_a_damped_pole_pair_does_not_shift_the_contours(omega, vectorized):
     exact = np.exp(-0.5 * times) * np.sin(omega * times) / omega
     assert np.all(np.abs(result.value - exact) <= result.error)
     assert np.all(np.abs(result.value - exact) <= 1e-6 * np.abs(exact))
+
+
+# A growing pole pair at 2 +- 20i with a residue too small to raise |F| on the
+# probes' rays beside 1/sqrt(s): the hyperbola passed it by and claimed 1e-16
+# at t = 3 and 10, where f is -5.8 and -2e7; the usual line, not converged so
+# high up, could not tell.
+@pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
+def test_a_hidden_growing_pole_pair_is_not_passed_by_silently(vectorized):
+    def F(s):
+        return 1 / ((s - 2) ** 2 + 400) + 1 / np.sqrt(s)
+    times = np.array([0.1, 0.5, 1.0, 3.0, 10.0])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
+    exact = np.exp(2 * times) * np.sin(20 * times) / 20 + 1 / np.sqrt(np.pi * times)
+    met = result.error <= 1e-12 * np.abs(result.value)
+    assert not np.any(met & (np.abs(result.value - exact) > result.error))

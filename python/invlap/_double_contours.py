@@ -53,6 +53,9 @@ WIDE_SPREAD_DIGITS = 2.5
 EULER_M = 15
 EULER_COARSE_M = 13
 CHECK_LINE_M = 40
+# A usual line whose own error exceeds this fraction of the value cannot judge
+# it: the far line checks it too.
+UNJUDGED = 1e-3
 # Contours are checked against the line at times this factor apart, and a
 # shared one at five times at least, spread over its window.
 CHECK_LADDER = math.sqrt(10.0)
@@ -311,15 +314,20 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         if magnitude is not None:
             failed |= _converging_slowly(value[points], error[points], magnitude[points],
                                          line_error[points])
-        rest = points[~failed]
-        if far and rest.size:
-            # The usual line reaches 2 pi M / t up the imaginary direction: poles
-            # above that, missed by the contour too, leave both agreeing on a
-            # wrong value. A line of CHECK_LINE_M nodes reaches higher, at the
-            # cost of digits (10^(M/3) magnifies the rounding), enough to see an
-            # error of the size of f.
+        # The usual line reaches 2 pi M / t up the imaginary direction: poles
+        # above that, missed by the contour too, leave both agreeing on a
+        # wrong value. A line of CHECK_LINE_M nodes reaches higher, at the
+        # cost of digits (10^(M/3) magnifies the rounding), enough to see an
+        # error of the size of f. It checks the far points, and every point
+        # the usual line could not judge: one whose own error passes f's
+        # size says nothing (a growing pole pair at 2 +- 20i beside 1/sqrt(s)
+        # left it at -5.5 +- 19 at t = 3, where f = -5.8 and the hyperbola,
+        # passing the pair by, said 0.33 +- 1e-16).
+        unjudged = ~failed & (far | ~(line_error[points] <= UNJUDGED * np.abs(value[points])))
+        if unjudged.any():
+            rest = points[unjudged]
             reach, reach_error = euler_rule_checked(sample, t[rest], which[rest], CHECK_LINE_M)
-            failed[~failed] = ~(np.abs(value[rest] - reach) <= 4 * reach_error + error[rest])
+            failed[unjudged] = ~(np.abs(value[rest] - reach) <= 4 * reach_error + error[rest])
         return failed
 
     bad = np.zeros(t.size, dtype=bool)
