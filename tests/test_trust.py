@@ -56,7 +56,8 @@ def test_no_silent_point_at_15_digits(F, output):
                                "1/(s**2+1)", "sqrt(s**2+1)-s", "besselk(0, sqrt(s))/s",
                                "exp(-s)/(s+1)", "(s**2-1)/(s**2+1)**2",
                                "1/sqrt(s) + 100/((s+50)**2+10000)",
-                               "1/sqrt(s) + 10000/((s+34.2)**2+94**2)"])
+                               "1/sqrt(s) + 10000/((s+34.2)**2+94**2)",
+                               "1/sqrt(s) + 10000/((s+76.6)**2+64.3**2)"])
 def test_no_silent_point_at_30_digits(F):
     silent, missed = check_pair(F, 30)
     assert silent == []
