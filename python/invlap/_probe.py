@@ -127,7 +127,6 @@ def _located_poles(sample, rays, values, step, bad):
     return located
 
 
-
 def probe_count(t_min, t_max):
     """How many values of F the probes of one set of parameters take."""
     return _rays(t_min, t_max)[0].size
