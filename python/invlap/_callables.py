@@ -203,7 +203,7 @@ def _contour_doubles(calls, points, rows, method, options):
     else:
         if method == "hyperbola":
             v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows, height,
-                                                              options.digits)
+                                                              options)
         else:
             v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()),
                                             group=parameter_groups(points.parameters[rows])[1])
@@ -277,7 +277,7 @@ def _beyond_reach(sample, t, which, height, v, e, names):
     return v, e
 
 
-def _hyperbola_by_parameters(sample, points, rows, height, digits):
+def _hyperbola_by_parameters(sample, points, rows, height, options):
     """The hyperbola's nodes are shared by the points of a window, which must share
     F's parameters: one group of windows per distinct parameter set."""
     t = points.t[rows]
@@ -285,13 +285,14 @@ def _hyperbola_by_parameters(sample, points, rows, height, digits):
     _, group = parameter_groups(points.parameters[rows])
     for g in range(group.max() + 1):
         members = np.flatnonzero(group == g)
-        parts = _hyperbola_group(sample, t[members], members, height[members], digits)
+        parts = _hyperbola_group(sample, t[members], members, height[members], options.digits,
+                                 options.workers)
         for array, part in zip(out, parts):
             array[members] = part
     return out
 
 
-def _hyperbola_group(sample, t, which, height, digits):
+def _hyperbola_group(sample, t, which, height, digits, workers):
     """(value, error, line value, line error) of one parameter set's times.
 
     Where the probes found a singularity off the real axis, windows of a decade,
@@ -305,11 +306,11 @@ def _hyperbola_group(sample, t, which, height, digits):
     the tolerance, f is tiny against F's scale there: a decade's nodes magnify
     the rounding about as much, and would only add values of F."""
     if (height > 0).any():
-        return hyperbola(sample, t, which, third=True)
+        return hyperbola(sample, t, which, third=True, workers=workers)
     ratio = wide_ratio(t)
     rounding = np.empty(t.size)
     value, error, line, line_error = hyperbola(sample, t, which, ratio=ratio,
-                                               rounding=rounding)
+                                               rounding=rounding, workers=workers)
     if ratio == HYPERBOLA_WINDOW:
         return value, error, line, line_error
     tolerance = 10.0 ** -digits * np.abs(value)
@@ -317,7 +318,7 @@ def _hyperbola_group(sample, t, which, height, digits):
         missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
     if missed.size:
         again, again_error, again_line, again_line_error = hyperbola(
-            sample, t[missed], which[missed], third=True)
+            sample, t[missed], which[missed], third=True, workers=workers)
         better = again_error < error[missed]
         value[missed[better]] = again[better]
         error[missed[better]] = again_error[better]

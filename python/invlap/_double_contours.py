@@ -30,6 +30,8 @@ import math
 
 import numpy as np
 
+from invlap import _engine
+
 EPS = np.finfo(float).eps
 ROUNDING_SAFETY = 3.0
 SPREAD_SAFETY = 3.0
@@ -155,23 +157,25 @@ def hyperbola_sizes(ratio):
     return fine, fine - int(np.ceil(WIDE_SPREAD_DIGITS * math.log(10) / rate))
 
 
-def hyperbola_window_rule(sample, t, which, n, ratio=HYPERBOLA_WINDOW):
-    """f at every t of one window [min t, ratio min t] from n nodes shared by all.
+def hyperbola_window_rule(sample, t, which, n, ratio=HYPERBOLA_WINDOW, workers=1):
+    """f at every t of one window [min t, ratio min t] from n nodes shared by all,
+    and the sums of the terms' magnitudes.
 
     sample(z, which[:1]) is called with one row of nodes: every point of the window
-    shares F's parameters.
+    shares F's parameters. The sums over the window's times are the engine's
+    (shared_contour_sums), on `workers` threads: a complex exponential per time
+    and node, which would otherwise dominate the whole inversion of a cheap F.
     """
     nodes, derivatives, h = hyperbola_shape(ratio, n)
     t0 = t.min()
     z = nodes / t0
-    weighted = sample(z[None, :], which[:1])[0] * (derivatives / t0)
-    # Im sum_k e^(z_k t) c_k, with e^(z t) as e^(Re z t) (cos + i sin)(Im z t): real
-    # exponentials and sines cost a tenth of NumPy's complex exponential, which
-    # would otherwise dominate the whole inversion of a cheap F.
-    grow = np.exp(np.outer(t, z.real))
-    turn = np.outer(t, z.imag)
-    value = (grow * np.sin(turn)) @ weighted.real + (grow * np.cos(turn)) @ weighted.imag
-    magnitude = grow @ np.abs(weighted)
+    weighted = np.asarray(sample(z[None, :], which[:1])[0] * (derivatives / t0),
+                          dtype=complex)
+    value = np.empty(t.size)
+    magnitude = np.empty(t.size)
+    _engine.shared_contour_sums(np.ascontiguousarray(t, dtype=float), z.view(float),
+                                np.ascontiguousarray(weighted).view(float), value, magnitude,
+                                workers=workers)
     return (h / np.pi) * value, (h / np.pi) * magnitude
 
 
@@ -185,7 +189,7 @@ def wide_ratio(t):
     return float(min(10.0 ** math.ceil(math.log10(span) - 1e-9), WIDEST_WINDOW))
 
 
-def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False):
+def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False, workers=1):
     """(value, error, line value, line error) at every t, window by window: windows
     [t0, ratio t0] from the smallest t up, each checked against the Bromwich line
     (see enclosure_checked). Every t shares F's parameters (the
@@ -194,6 +198,7 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     between the two guards the spread: where singularities stand off the real
     axis the convergence oscillates, and two counts can agree by chance (by
     2e-14 where J1's branch points at +-3i left the value off by 6e-12).
+    The windows' sums run on `workers` threads.
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
@@ -206,12 +211,14 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
         t0 = t[order[start]]
         stop = int(np.searchsorted(t[order], ratio * t0, side="right"))
         window = order[start:stop]
-        fine, magnitude = hyperbola_window_rule(sample, t[window], which[window], fine_n, ratio)
-        coarse, _ = hyperbola_window_rule(sample, t[window], which[window], coarse_n, ratio)
+        fine, magnitude = hyperbola_window_rule(sample, t[window], which[window], fine_n, ratio,
+                                                workers)
+        coarse, _ = hyperbola_window_rule(sample, t[window], which[window], coarse_n, ratio,
+                                          workers)
         estimate = _estimate(fine, coarse, magnitude)
         if third:
             middle, _ = hyperbola_window_rule(sample, t[window], which[window],
-                                              (fine_n + coarse_n) // 2, ratio)
+                                              (fine_n + coarse_n) // 2, ratio, workers)
             estimate = _guarded_estimate(fine, coarse, middle, magnitude)
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude

@@ -8,6 +8,7 @@ PyObject* invert_expression_entry(PyObject* module, PyObject* args, PyObject* kw
 PyObject* invert_double_samples_entry(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* invert_value_samples_entry(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* require_value_samples_memory_entry(PyObject* module, PyObject* args, PyObject* kwargs);
+PyObject* shared_contour_sums_entry(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* gwr_levels_entry(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* bessel_entry(PyObject* module, PyObject* args, PyObject* kwargs);
 PyObject* tolerance_met_entry(PyObject* module, PyObject* args);
