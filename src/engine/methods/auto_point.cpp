@@ -122,8 +122,15 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
     // complex sample costs about what a real one does: beside 1/sqrt(s), the
     // wave of 10^4/((s + 76.6)^2 + 64.3^2) is still visible at t = 0.17, and
     // GWR's estimate there fell short of its error by 1.8 times at 15 digits.
-    const bool unsure = oscillation == Oscillation::fading && cheap_complex_samples_;
-    if (!talbot_tried && (!have || !met(best) || !validity_.vouched(parameters) || unsure)) {
+    // So too where such singularities have faded below the tolerance by t
+    // but not far enough to leave GWR's functionals alone (distant_waves).
+    const auto unsure = [&] {
+        return cheap_complex_samples_ &&
+               (oscillation == Oscillation::fading ||
+                (oscillation != Oscillation::present && best.method == gwr_code_ &&
+                 validity_.distant_waves(t, parameters)));
+    };
+    if (!talbot_tried && (!have || !met(best) || !validity_.vouched(parameters) || unsure())) {
         consider(talbot_.solve(t, parameters, wanted, text_digits), candidate_text);
     }
     if (!met(best)) {

@@ -20,6 +20,13 @@ constexpr double real_axis_clearance = 0.9;
 // t = 0.01 without the oscillation margin).
 constexpr double least_phase = 1e-2;
 
+// How far left of the singularities that matter distant_waves looks, in
+// multiples of that width. Beside exp(-sqrt(s))/s, a pole pair at -5 +- 20i
+// (1.4 widths left at t = 39 and 50 digits) left GWR 4e-57 off, 3.4 times
+// its estimate; in a family of poles at 92-140 degrees, GWR's estimates fell
+// short of their errors mostly for poles 0.8 to 4 widths left.
+constexpr double distant_reach = 4.0;
+
 // The Bromwich line's nodes reach pi k / t, k <= 2M: they must pass this many
 // times above the highest singularity that matters, so that the Euler
 // summation starts where the terms already alternate smoothly.
@@ -99,6 +106,24 @@ Oscillation MethodValidity::oscillation(double t, const double* parameters) {
         return Oscillation::unknown;
     }
     return fading ? Oscillation::fading : Oscillation::none;
+}
+
+bool MethodValidity::distant_waves(double t, const double* parameters) {
+    SharedScan& shared = scan(parameters);
+    const std::lock_guard<std::mutex> held(shared.lock);
+    SingularityScan& found = shared.scan;
+    if (!found.sigma_found() || !std::isfinite(found.sigma())) {
+        return false;
+    }
+    const double far = found.sigma() - distant_reach * relevant_width(t);
+    for (const SingularityScan::Cell& cell : found.cells_from(far)) {
+        // Cells that turn by less than least_phase by t (around a branch
+        // point at the origin) make no wave.
+        if (cell.x1 > far && cell.y0 * t > least_phase) {
+            return true;
+        }
+    }
+    return !found.complete_from(far);
 }
 
 std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {

@@ -52,6 +52,13 @@ public:
     // it is less sure than on a smooth f.
     Oscillation oscillation(double t, const double* parameters);
 
+    // Whether a singularity off the real axis may stand left of those that
+    // matter at t, but within distant_reach times as far: its wave has faded
+    // below the tolerance by t, yet GWR's functionals, which weigh f over
+    // [0, t] and beyond, still feel it where its real samples cannot show it
+    // (true too where the scan cannot tell).
+    bool distant_waves(double t, const double* parameters);
+
     // The Bromwich line for time t; nothing where the singularities that
     // matter reach too high to prove the line's nodes pass above them.
     std::optional<LinePlan> bromwich_line(double t, const double* parameters);
