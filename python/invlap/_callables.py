@@ -16,6 +16,7 @@ from invlap._double_contours import (
     EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
     check_values, hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
+from invlap._poles import pole_terms, subtraction_rounding, taken_poles, without_poles
 from invlap._probe import probe, probe_count
 from invlap._progress import paced
 from invlap._rules import limit_kind, tolerance_met
@@ -192,7 +193,9 @@ def _contour_doubles(calls, points, rows, method, options):
     t = points.t[rows]
     names = np.full(rows.size, method, dtype=object)
     plain = _complex_sampler(calls, points, rows)
-    shift, height = _placement(plain, points, rows, t)
+    shift, height, taken, group = _placement(plain, points, rows, t)
+    if any(taken):
+        plain = without_poles(plain, taken, group)
     # F(s + shift): its singularities lie left of the imaginary axis, f of it is
     # f e^(-shift t), smooth enough for the rules; the growth is put back below.
     def sample(z, which):
@@ -207,14 +210,28 @@ def _contour_doubles(calls, points, rows, method, options):
         else:
             v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()),
                                             group=parameter_groups(points.parameters[rows])[1])
-        if options.method == "auto":
-            # The line's value where it was computed and is the better estimated.
+        if options.method == "auto" and not any(taken):
+            # The line's value where it was computed and is the better estimated
+            # (not beside poles taken out, whose subtraction's rounding the
+            # line magnifies past what its estimate knows).
             better = line_error < e
             v, e = np.where(better, line, v), np.where(better, line_error, e)
             names[better] = "euler"
     v, e = _beyond_reach(sample, t, which, height, v, e, names)
-    growth = np.exp(shift * t)
-    return v * growth, e * growth, names
+    if any(taken):
+        e = e + subtraction_rounding(taken, group, shift, t, which, names == "euler")
+    with np.errstate(over="ignore", invalid="ignore"):
+        # Past the doubles: an infinite estimate says so.
+        growth = np.exp(shift * t)
+        v, e = v * growth, e * growth
+    if any(taken):
+        waves, waves_error = pole_terms(taken, group, t)
+        v, e = v + waves, e + waves_error
+    # An infinite value counts as exact where it is a limit (f(0+) of
+    # 1/sqrt(s)); here, with no estimate, it is no value at all (J0(100 t)
+    # came out as -inf at t = 60, without a warning): NaN, which is flagged.
+    v = np.where(~np.isfinite(v) & ~(e < np.inf), np.nan, v)
+    return v, e, names
 
 
 # The double-precision twin of each method of the engine's registry that
@@ -238,15 +255,18 @@ def _usual_steps(width):
 
 
 def _placement(sample, points, rows, t):
-    """(shift, height) per point from probes of F, once per set of parameters: the
-    shift puts every singularity found left of the imaginary axis; the height is
-    how far up the imaginary direction the singularities found reach."""
+    """(shift, height, taken, group) from probes of F, once per set of parameters:
+    the shift puts every singularity found left of the imaginary axis; the height
+    is how far up the imaginary direction the singularities found reach, per
+    point; taken lists the poles taken out of F by their residues (_poles.py)
+    per set of parameters, and group maps the points to the sets."""
     first, group = parameter_groups(points.parameters[rows])
-    sigma, height = probe(lambda z, which: sample(z, first[np.asarray(which)]), first,
-                          float(t.min()), float(t.max()))
+    by_first = lambda z, which: sample(z, first[np.asarray(which)])  # noqa: E731
+    sigma, height, taken = probe(by_first, first, float(t.min()), float(t.max()),
+                                 take=lambda r, places: taken_poles(by_first, r, places))
     # A margin past the singularity: the rules converge slowly close to it.
     shift = np.where(sigma > 0, sigma * SHIFT_MARGIN, 0.0)[group]
-    return shift, height[group]
+    return shift, height[group], taken, group
 
 
 def parameter_groups(parameters):

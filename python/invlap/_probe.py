@@ -45,11 +45,18 @@ SLOPE_PEAK_RATIO = 1.3
 SECANT_STEPS = 12
 SECANT_TOLERANCE = 1e-9
 POLE_SIZE_RATIO = 1e-6
+# Two located places within this share of |p| are one pole.
+SAME_POLE = 1e-6
+# What is left of F at a probe once the poles taken out are subtracted counts
+# as nought within this many roundings of the two.
+NOISE_ROUNDINGS = 8.0
 
 
-def probe(sample, rows, t_min, t_max):
-    """(sigma, height) per row: the largest real part of a singularity found (-inf
-    where none) and the largest |Im| of one found off the real axis (0 where none).
+def probe(sample, rows, t_min, t_max, take=None):
+    """(sigma, height, taken) per row: the largest real part of a singularity found
+    (-inf where none), the largest |Im| of one found off the real axis (0 where
+    none), and the poles take(row, places) took out of F, given the places the
+    secant steps located (see _poles.py): those no longer count.
     sample(z, which) gives F at the complex points z, one row per point `which`."""
     rays, step = _rays(t_min, t_max)
     sigma = np.full(rows.size, -np.inf)
@@ -61,6 +68,29 @@ def probe(sample, rows, t_min, t_max):
                                    np.arange(rows.size))).reshape((rows.size,) + rays.shape)
     bad = _singular_places(rays, values)
     located = _located_poles(sample, rays, values, step, bad)
+    taken = [[] for _ in range(rows.size)]
+    if take is not None:
+        for r in range(rows.size):
+            places = located[r][np.isfinite(located[r])]
+            if places.size:
+                taken[r] = take(r, places)
+        if any(taken):
+            # What is left of F once they are out, at the same points: its
+            # marks (and the places they stand for) are looked for afresh.
+            def remaining(z, which):
+                values = np.array(sample(z, which), dtype=complex)
+                for n, r in enumerate(np.asarray(which)):
+                    values[n] -= pole_pairs(taken[r], z[n])
+                return values
+            pairs = np.array([pole_pairs(poles, rays) for poles in taken])
+            # Where the poles were all of F, what is left is the subtraction's
+            # rounding and what the residues' and places' errors leave: noise,
+            # whose peaks mark nothing.
+            noise = (NOISE_ROUNDINGS * np.finfo(float).eps * (np.abs(values) + np.abs(pairs))
+                     + np.array([pole_pair_errors(poles, rays) for poles in taken]))
+            values = values - pairs
+            bad = _singular_places(rays, values, noise)
+            located = _located_poles(remaining, rays, values, step, bad)
     for r, k in zip(*np.nonzero(bad.any(axis=-1))):
         places = rays[k][bad[r, k]]
         # A singularity found next to a sample lies within about a step of it:
@@ -80,7 +110,25 @@ def probe(sample, rows, t_min, t_max):
             places = np.where(found, pole, places)
         if (real > 0).any():
             sigma[r] = max(sigma[r], float(places.real[real > 0].max()))
-    return sigma, height
+    return sigma, height, taken
+
+
+def pole_pairs(poles, z):
+    """sum r/(z - p) + conj(r)/(z - conj(p)) over the (p, r, ...) of `poles`."""
+    total = np.zeros(np.shape(z), dtype=complex)
+    for p, r, *_ in poles:
+        total += r / (z - p) + np.conj(r) / (z - np.conj(p))
+    return total
+
+
+def pole_pair_errors(poles, z):
+    """A bound on what errors dr in a residue and dp in a place leave of the
+    pairs of `poles` (p, r, dr, dp) at z: 2 (dr + |r| dp / |z - p|) / |z - p|."""
+    total = np.zeros(np.shape(z))
+    for p, r, dr, dp in poles:
+        distance = np.minimum(np.abs(z - p), np.abs(z - np.conj(p)))
+        total += 2 * (dr + abs(r) * dp / distance) / distance
+    return total
 
 
 def _located_poles(sample, rays, values, step, bad):
@@ -143,24 +191,30 @@ def _rays(t_min, t_max):
     return rays, radii * (radii[1] / radii[0] - 1)
 
 
-def _singular_places(rays, values):
-    """Whether F looks singular next to each point of each ray (rows, rays, points)."""
-    magnitude = np.abs(values)
+def _singular_places(rays, values, floor=0.0):
+    """Whether F looks singular next to each point of each ray (rows, rays, points).
+    `floor` (like values, or 0) bounds what is noise in each value: sizes and
+    changes are judged with it added, so that noise raises no peak."""
+    floor = np.broadcast_to(floor, values.shape)
+    magnitude = np.abs(values) + floor
     bad = ~np.isfinite(magnitude)
-    bad[..., 1:-1] |= _peaks(magnitude)
+    # The floor may peak itself (beside a pole taken out): a peak counts only
+    # where the sample stands above its noise.
+    bad[..., 1:-1] |= _peaks(magnitude) & (magnitude > 2 * floor)[..., 1:-1]
     # A branch point keeps F bounded but not its derivative: the change from
     # one sample to the next, against the step, peaks there instead.
+    change = np.abs(np.diff(values, axis=-1))
+    change_floor = floor[..., 1:] + floor[..., :-1]
     with np.errstate(all="ignore"):
-        slope = (np.abs(np.diff(values, axis=-1)) / np.abs(np.diff(rays, axis=-1))
-                 * np.abs(rays[:, 1:]))
-    bad[..., 2:-1] |= _peaks(slope, SLOPE_PEAK_RATIO)
+        slope = ((change + change_floor) / np.abs(np.diff(rays, axis=-1)) * np.abs(rays[:, 1:]))
+    bad[..., 2:-1] |= _peaks(slope, SLOPE_PEAK_RATIO) & (change > change_floor)[..., 1:-1]
     for r in range(values.shape[0]):
         # A real pole changes the sign of a real F across it: the later of
         # the two samples bounds its place from above.
         # A zero of F changes the sign too, but there |F| falls toward it where
         # at a pole it rises: the pair around the change must stand above the
-        # samples beyond it.
-        real = values[r, 0].real
+        # samples beyond it. Noise changes no sign.
+        real = np.where(np.abs(values[r, 0].real) > floor[r, 0], values[r, 0].real, 0.0)
         size = magnitude[r, 0]
         flips = np.flatnonzero(np.sign(real[:-1]) * np.sign(real[1:]) < 0)
         flips = flips[(flips > 0) & (flips < real.size - 2)]
