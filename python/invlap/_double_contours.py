@@ -97,7 +97,7 @@ def talbot(sample, t, which, third=False, group=None):
         middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
         estimate = _guarded_estimate(fine, coarse, middle, magnitude)
     return enclosure_checked(fine, estimate, sample, t, which, shared=False,
-                             magnitude=magnitude, group=group)
+                             magnitude=magnitude, group=group)[:4]
 
 
 def _guarded_estimate(fine, coarse, middle, magnitude):
@@ -199,6 +199,13 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     axis the convergence oscillates, and two counts can agree by chance (by
     2e-14 where J1's branch points at +-3i left the value off by 6e-12).
     The windows' sums run on `workers` threads.
+
+    The windows' contours are one shape scaled by 1/t0: a singularity a check
+    finds passed by at some time is passed by at every later one, where the
+    line's nodes, reaching 2 pi M / t, may no longer see it either (the pole
+    pair of 1/((s + 0.5)^2 + 100^2) beside 1/sqrt(s), too small against it for
+    the probes, left t = 3 and 10 off by 2e-3 with estimates of 1e-15). Every
+    point after it has no estimate, and nor has the line's value there.
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
@@ -206,6 +213,7 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     line_error = np.full(t.size, np.nan)
     fine_n, coarse_n = hyperbola_sizes(ratio)
     order = np.argsort(t)
+    passed_by = np.inf
     start = 0
     while start < t.size:
         t0 = t[order[start]]
@@ -222,8 +230,12 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
             estimate = _guarded_estimate(fine, coarse, middle, magnitude)
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude
-        value[window], error[window], line[window], line_error[window] = enclosure_checked(
-            fine, estimate, sample, t[window], which[window], shared=True)
+        value[window], error[window], line[window], line_error[window], failed = (
+            enclosure_checked(fine, estimate, sample, t[window], which[window], shared=True))
+        passed_by = min(passed_by, failed)
+        late = window[t[window] > passed_by]
+        error[late] = np.inf
+        line_error[late] = np.inf
         start = stop
     return value, error, line, line_error
 
@@ -305,8 +317,9 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
     bisection below the first that fails (or, given the sums of the terms'
     `magnitude`, converges slowly: see _converging_slowly) finds where the line
     takes over.
-    Returns (value, error, line value, line error) with the line's where computed
-    (NaN elsewhere).
+    Returns (value, error, line value, line error, passed by) with the line's
+    where computed (NaN elsewhere), and for a shared contour the earliest time
+    at which a check failed (inf where none did).
     """
     line = np.full(t.size, np.nan)
     line_error = np.full(t.size, np.nan)
@@ -338,12 +351,17 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         return failed
 
     bad = np.zeros(t.size, dtype=bool)
+    passed_by = np.inf
     if shared and t.size:
         # The far line where reach matters most, the latest t; the usual one on
-        # the ladder below it.
+        # the ladder below it. Where one fails, the earliest that does is
+        # where the contour is known to pass a singularity by.
         order = np.argsort(t)
         rungs = order[_ladder(t[order], max(CHECK_LADDER, (t.max() / t.min()) ** 0.25))]
-        bad[:] = fails(rungs[-1:], True).any() or fails(rungs[:-1], False).any()
+        failed = np.concatenate([fails(rungs[:-1], False), fails(rungs[-1:], True)])
+        if failed.any():
+            bad[:] = True
+            passed_by = float(t[rungs][failed].min())
     elif t.size:
         group = np.zeros(t.size, dtype=np.intp) if group is None else group
         members = [np.flatnonzero(group == g) for g in np.unique(group)]
@@ -362,7 +380,7 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         difference = np.abs(value[bad] - line[bad])
         error = error.copy()
         error[bad] = np.maximum(error[bad], difference + line_error[bad])
-    return value, error, line, line_error
+    return value, error, line, line_error, passed_by
 
 
 def _first_failure(ordered, ladder, rung_failed, fails):
