@@ -16,8 +16,9 @@ from invlap._double_contours import (
     EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
     check_values, hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
-from invlap._poles import pole_terms, subtraction_rounding, taken_poles, without_poles
-from invlap._probe import probe, probe_count
+from invlap._poles import (
+    MISSED_SEARCH, missed_poles, pole_terms, subtraction_rounding, taken_poles, without_poles)
+from invlap._probe import SAME_POLE, probe, probe_count
 from invlap._progress import paced
 from invlap._rules import limit_kind, tolerance_met
 
@@ -191,11 +192,41 @@ def _real_axis_doubles(calls, points, rows, method, options):
 def _contour_doubles(calls, points, rows, method, options):
     """Talbot, Euler and the hyperbola on F's complex doubles, placed by the probes."""
     t = points.t[rows]
-    names = np.full(rows.size, method, dtype=object)
     plain = _complex_sampler(calls, points, rows)
     shift, height, taken, group = _placement(plain, points, rows, t)
+    v, e, names, passed = _contour_values(plain, points, rows, method, options, shift, height,
+                                          taken, group)
+    if passed:
+        # A pole pair the probes did not see, seen passed by: found from what
+        # the contours missed, proven on circles, taken out, and all done again.
+        found = False
+        for time, t0, ratio, nodes, point in passed:
+            reduced = without_poles(plain, taken, group) if any(taken) else plain
+            def shifted(z, which, reduced=reduced):
+                return reduced(z + shift[np.asarray(which)][:, None], which)
+            places = [p + shift[point] for p in missed_poles(shifted, [(time, t0, ratio, nodes,
+                                                                         point)])]
+            new = taken_poles(lambda z, which, point=point: reduced(z, np.full(len(which), point)),
+                              0, np.array(places), search=MISSED_SEARCH)
+            known = taken[group[point]]
+            new = [q for q in new if all(abs(q[0] - k[0]) > SAME_POLE * abs(q[0]) for k in known)]
+            if new:
+                taken[group[point]] = known + new
+                found = True
+        if found:
+            v, e, names, _ = _contour_values(plain, points, rows, method, options, shift, height,
+                                             taken, group)
+    return v, e, names
+
+
+def _contour_values(plain, points, rows, method, options, shift, height, taken, group):
+    """(values, errors, method names, windows seen passing a singularity by) with
+    the poles of `taken` out of F."""
+    t = points.t[rows]
+    names = np.full(rows.size, method, dtype=object)
     if any(taken):
         plain = without_poles(plain, taken, group)
+    passed = []
     # F(s + shift): its singularities lie left of the imaginary axis, f of it is
     # f e^(-shift t), smooth enough for the rules; the growth is put back below.
     def sample(z, which):
@@ -206,7 +237,7 @@ def _contour_doubles(calls, points, rows, method, options):
     else:
         if method == "hyperbola":
             v, e, line, line_error = _hyperbola_by_parameters(sample, points, rows, height,
-                                                              options)
+                                                              options, passed)
         else:
             v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()),
                                             group=parameter_groups(points.parameters[rows])[1])
@@ -231,7 +262,7 @@ def _contour_doubles(calls, points, rows, method, options):
     # 1/sqrt(s)); here, with no estimate, it is no value at all (J0(100 t)
     # came out as -inf at t = 60, without a warning): NaN, which is flagged.
     v = np.where(~np.isfinite(v) & ~(e < np.inf), np.nan, v)
-    return v, e, names
+    return v, e, names, passed
 
 
 # The double-precision twin of each method of the engine's registry that
@@ -297,7 +328,7 @@ def _beyond_reach(sample, t, which, height, v, e, names):
     return v, e
 
 
-def _hyperbola_by_parameters(sample, points, rows, height, options):
+def _hyperbola_by_parameters(sample, points, rows, height, options, passed):
     """The hyperbola's nodes are shared by the points of a window, which must share
     F's parameters: one group of windows per distinct parameter set."""
     t = points.t[rows]
@@ -306,13 +337,13 @@ def _hyperbola_by_parameters(sample, points, rows, height, options):
     for g in range(group.max() + 1):
         members = np.flatnonzero(group == g)
         parts = _hyperbola_group(sample, t[members], members, height[members], options.digits,
-                                 options.workers)
+                                 options.workers, passed)
         for array, part in zip(out, parts):
             array[members] = part
     return out
 
 
-def _hyperbola_group(sample, t, which, height, digits, workers):
+def _hyperbola_group(sample, t, which, height, digits, workers, passed):
     """(value, error, line value, line error) of one parameter set's times.
 
     Where the probes found a singularity off the real axis, windows of a decade,
@@ -326,11 +357,11 @@ def _hyperbola_group(sample, t, which, height, digits, workers):
     the tolerance, f is tiny against F's scale there: a decade's nodes magnify
     the rounding about as much, and would only add values of F."""
     if (height > 0).any():
-        return hyperbola(sample, t, which, third=True, workers=workers)
+        return hyperbola(sample, t, which, third=True, workers=workers, passed=passed)
     ratio = wide_ratio(t)
     rounding = np.empty(t.size)
     value, error, line, line_error = hyperbola(sample, t, which, ratio=ratio,
-                                               rounding=rounding, workers=workers)
+                                               rounding=rounding, workers=workers, passed=passed)
     if ratio == HYPERBOLA_WINDOW:
         return value, error, line, line_error
     tolerance = 10.0 ** -digits * np.abs(value)
@@ -338,7 +369,7 @@ def _hyperbola_group(sample, t, which, height, digits, workers):
         missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
     if missed.size:
         again, again_error, again_line, again_line_error = hyperbola(
-            sample, t[missed], which[missed], third=True, workers=workers)
+            sample, t[missed], which[missed], third=True, workers=workers, passed=passed)
         better = again_error < error[missed]
         value[missed[better]] = again[better]
         error[missed[better]] = again_error[better]

@@ -189,7 +189,8 @@ def wide_ratio(t):
     return float(min(10.0 ** math.ceil(math.log10(span) - 1e-9), WIDEST_WINDOW))
 
 
-def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False, workers=1):
+def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False, workers=1,
+              passed=None):
     """(value, error, line value, line error) at every t, window by window: windows
     [t0, ratio t0] from the smallest t up, each checked against the Bromwich line
     (see enclosure_checked). Every t shares F's parameters (the
@@ -206,6 +207,9 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     pair of 1/((s + 0.5)^2 + 100^2) beside 1/sqrt(s), too small against it for
     the probes, left t = 3 and 10 off by 2e-3 with estimates of 1e-15). Every
     point after it has no estimate, and nor has the line's value there.
+    `passed`, a list, receives (time, t0, ratio, nodes, point) for each window
+    whose check failed: where the contour of t0 was first seen to pass a
+    singularity by, for one of its points.
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
@@ -233,6 +237,8 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
         value[window], error[window], line[window], line_error[window], failed = (
             enclosure_checked(fine, estimate, sample, t[window], which[window], shared=True))
         passed_by = min(passed_by, failed)
+        if passed is not None and np.isfinite(failed):
+            passed.append((failed, float(t0), ratio, fine_n, int(which[window][0])))
         late = window[t[window] > passed_by]
         error[late] = np.inf
         line_error[late] = np.inf

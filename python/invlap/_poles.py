@@ -14,7 +14,8 @@ simple and isolated; anything else stays in F, to be flagged as before.
 import numpy as np
 
 from invlap._double_contours import (
-    EPS, EULER_M, ROUNDING_SAFETY, TALBOT_NODES, euler_rule, talbot_rule)
+    CHECK_LINE_M, EPS, EULER_M, ROUNDING_SAFETY, TALBOT_NODES, euler, euler_rule,
+    hyperbola_window_rule, talbot_rule)
 from invlap._probe import SAME_POLE, pole_pairs
 
 # Nodes on each circle, and its radius as a share of |p| (at most a quarter of
@@ -27,10 +28,12 @@ RADIUS_SHARE = 1e-2
 AGREEMENT = 1e-10
 
 
-def taken_poles(sample, row, located):
+def taken_poles(sample, row, located, search=RADIUS_SHARE):
     """[(p, r, dr, dp)] for the distinct poles of `located` (places off the real
     axis, upper half) that the circles prove simple and isolated, for F of the
-    parameters of `row`; dr and dp bound the residue's and the place's error."""
+    parameters of `row`; dr and dp bound the residue's and the place's error.
+    The first circle, which recentres on the pole, has a radius of `search`
+    times |p| (a quarter of Im p at most); the proving ones RADIUS_SHARE."""
     candidates = []
     for z in located:
         if np.isfinite(z) and z.imag > 0 and not any(
@@ -39,14 +42,24 @@ def taken_poles(sample, row, located):
     if not candidates:
         return []
     centers = np.array(candidates)
-    radii = np.minimum(RADIUS_SHARE * np.abs(centers), centers.imag / 4)
+    wide = np.minimum(search * np.abs(centers), centers.imag / 4)
     with np.errstate(all="ignore"):
-        residue, moment, _ = _circle(sample, row, centers, radii)
+        residue, moment, _ = _circle(sample, row, centers, wide)
         # A simple pole at p seen from the center c: residue r, first moment
         # r (p - c).
         places = centers + moment / residue
-        usable = np.isfinite(places) & (np.abs(places - centers) < radii / 2)
+        # Inside the circle, the first moment places it; where it stands near
+        # the circle, the Laurent series converges too slowly on it to tell.
+        usable = np.isfinite(places) & (np.abs(places - centers) < 0.8 * wide)
         places = np.where(usable, places, centers)
+        radii = np.minimum(RADIUS_SHARE * np.abs(places), places.imag / 4)
+        if search != RADIUS_SHARE:
+            # A wide first circle places the pole only as well as the other
+            # singularities' aliasing on it allows: once more on a small one.
+            residue, moment, _ = _circle(sample, row, places, radii)
+            closer = places + moment / residue
+            usable &= np.isfinite(closer) & (np.abs(closer - places) < 0.8 * radii)
+            places = np.where(usable, closer, places)
         (r1, moment1, size1), (r2, _, _) = (
             _circle(sample, row, places, radii), _circle(sample, row, places, radii / 2))
         moved = np.abs(moment1 / r1)
@@ -54,7 +67,9 @@ def taken_poles(sample, row, located):
     taken = []
     for i, p in enumerate(places):
         if (usable[i] and np.isfinite(r1[i]) and r1[i] != 0
-                and dr[i] <= AGREEMENT * abs(r1[i]) and moved[i] <= AGREEMENT * abs(p)):
+                and dr[i] <= AGREEMENT * abs(r1[i]) and moved[i] <= AGREEMENT * abs(p)
+                # Candidates apart may settle on one pole: it is taken once.
+                and all(abs(p - q[0]) > SAME_POLE * abs(p) for q in taken)):
             taken.append((complex(p), complex(r1[i]), float(dr[i]), float(moved[i])))
     return taken
 
@@ -68,6 +83,44 @@ def _circle(sample, row, centers, radii):
     scaled = values.reshape(centers.size, CIRCLE_NODES) * offsets
     return (scaled.mean(axis=1), (scaled * offsets).mean(axis=1),
             np.abs(scaled).max(axis=1))
+
+
+# The first circle around a place read from a time series: Prony's method
+# places a slow pole of a small residue within about a tenth of |p|.
+MISSED_SEARCH = 0.2
+# Steps of the time series a missed pole is read from, as shares of the time
+# where a check first saw it: the smallest keeps the highest pole the far line
+# reaches there (2 pi CHECK_LINE_M / t) below half a turn a step; the larger
+# ones resolve a low, slow pole the smallest step cannot tell from a line.
+MISS_STEPS = (1.0 / (2.5 * CHECK_LINE_M), 0.05, 0.25, 1.0)
+
+
+def missed_poles(sample, passed):
+    """Places, in the coordinates of `sample`, of the pole pairs that the
+    windows of `passed` (time, t0, ratio, nodes, point) were seen to pass by.
+
+    What the contour misses is what the Bromwich line, right of everything,
+    does not: 2 Re(r e^(p t)) for a pole pair, read at four times a step apart
+    (Prony's method: d(k+2) = 2 Re(z) d(k+1) - |z|^2 d(k), z = e^(p step)). The
+    places are candidates only: taken_poles proves them on circles."""
+    places = []
+    for time, t0, ratio, nodes, point in passed:
+        for share in MISS_STEPS:
+            step = share * time
+            times = time + step * np.arange(4)
+            which = np.full(4, point)
+            contour, _ = hyperbola_window_rule(sample, np.concatenate([[t0], times]),
+                                               np.full(5, point), nodes, ratio)
+            line, _ = euler(sample, times, which)
+            d = line - contour[1:]
+            with np.errstate(all="ignore"):
+                a, b = np.linalg.lstsq(np.array([[d[1], -d[0]], [d[2], -d[1]]]),
+                                       d[2:], rcond=None)[0]
+                z = (a + np.sqrt(complex(a * a - 4 * b))) / 2
+                p = np.log(z) / step
+            if np.isfinite(p) and p.imag != 0:
+                places.append(complex(p.real, abs(p.imag)))
+    return places
 
 
 def without_poles(sample, taken, group):
