@@ -63,11 +63,16 @@ def taken_poles(sample, row, located, search=RADIUS_SHARE):
         (r1, moment1, size1), (r2, _, _) = (
             _circle(sample, row, places, radii), _circle(sample, row, places, radii / 2))
         moved = np.abs(moment1 / r1)
-        dr = np.abs(r1 - r2) + CIRCLE_NODES * EPS * size1
+        # The circles' sums round at a few units of the largest term: where
+        # the rest of F dwarfs the pole there (a residue of 1e-8 beside
+        # 1/sqrt(s)), the two radii agree only to that, which the error keeps.
+        rounding = CIRCLE_NODES * EPS * size1
+        dr = np.abs(r1 - r2) + rounding
     taken = []
     for i, p in enumerate(places):
         if (usable[i] and np.isfinite(r1[i]) and r1[i] != 0
-                and dr[i] <= AGREEMENT * abs(r1[i]) and moved[i] <= AGREEMENT * abs(p)
+                and dr[i] <= AGREEMENT * abs(r1[i]) + 4 * rounding[i]
+                and moved[i] <= AGREEMENT * abs(p)
                 # Candidates apart may settle on one pole: it is taken once.
                 and all(abs(p - q[0]) > SAME_POLE * abs(p) for q in taken)):
             taken.append((complex(p), complex(r1[i]), float(dr[i]), float(moved[i])))
