@@ -402,9 +402,10 @@ def test_a_pole_pair_beyond_reach_is_taken_out_by_its_residue(case, vectorized):
 # (Prony); the circles prove it, and it is taken out. Where that fails, a
 # pair passed by once is passed by at every later time: those are flagged.
 @pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
-@pytest.mark.parametrize("found", [True, False], ids=["found", "not found"])
+@pytest.mark.parametrize("found, method", [(True, "auto"), (True, "talbot"), (False, "auto")],
+                         ids=["found", "found by talbot", "not found"])
 def test_a_pole_pair_the_probes_miss_is_found_from_what_the_contours_miss(
-        found, vectorized, monkeypatch):
+        found, method, vectorized, monkeypatch):
     if not found:
         monkeypatch.setattr(invlap._callables, "missed_poles", lambda sample, passed: [])
     def F(s):
@@ -412,7 +413,8 @@ def test_a_pole_pair_the_probes_miss_is_found_from_what_the_contours_miss(
     times = np.array([0.1, 1.0, 3.0, 10.0, 30.0])
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", invlap.AccuracyWarning)
-        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
+        result = invlap.invert(F, times, vectorized=vectorized, method=method,
+                               full_output=True)
     exact = np.exp(-0.5 * times) * np.sin(100 * times) / 100 + 1 / np.sqrt(np.pi * times)
     # Flagged or not, every estimate covers its value.
     assert np.all(np.abs(result.value - exact) <= result.error)

@@ -200,12 +200,11 @@ def _contour_doubles(calls, points, rows, method, options):
         # A pole pair the probes did not see, seen passed by: found from what
         # the contours missed, proven on circles, taken out, and all done again.
         found = False
-        for time, t0, ratio, nodes, point in passed:
+        for time, rule, point in passed:
             reduced = without_poles(plain, taken, group) if any(taken) else plain
             def shifted(z, which, reduced=reduced):
                 return reduced(z + shift[np.asarray(which)][:, None], which)
-            places = [p + shift[point] for p in missed_poles(shifted, [(time, t0, ratio, nodes,
-                                                                         point)])]
+            places = [p + shift[point] for p in missed_poles(shifted, [(time, rule, point)])]
             new = taken_poles(lambda z, which, point=point: reduced(z, np.full(len(which), point)),
                               0, np.array(places), search=MISSED_SEARCH)
             known = taken[group[point]]
@@ -240,7 +239,8 @@ def _contour_values(plain, points, rows, method, options, shift, height, taken, 
                                                               options, passed)
         else:
             v, e, line, line_error = talbot(sample, t, which, third=bool((height > 0).any()),
-                                            group=parameter_groups(points.parameters[rows])[1])
+                                            group=parameter_groups(points.parameters[rows])[1],
+                                            passed=passed)
         if options.method == "auto" and not any(taken):
             # The line's value where it was computed and is the better estimated
             # (not beside poles taken out, whose subtraction's rounding the

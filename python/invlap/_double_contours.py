@@ -86,18 +86,23 @@ def talbot_rule(sample, t, which, n):
     return (2.0 / n) * np.imag(terms.sum(axis=1)), (2.0 / n) * np.abs(terms).sum(axis=1)
 
 
-def talbot(sample, t, which, third=False, group=None):
+def talbot(sample, t, which, third=False, group=None, passed=None):
     """(value, error, line value, line error) at each t: the contour's result checked
     against the Bromwich line (see enclosure_checked) by `group` of F's parameters;
-    with `third`, its spread guarded by a third node count (see hyperbola)."""
+    with `third`, its spread guarded by a third node count (see hyperbola).
+    `passed`, a list, receives (time, rule, point) where the contour was first
+    seen to pass a singularity by (see hyperbola)."""
     fine, magnitude = talbot_rule(sample, t, which, TALBOT_NODES)
     coarse, _ = talbot_rule(sample, t, which, TALBOT_COARSE)
     estimate = _estimate(fine, coarse, magnitude)
     if third:
         middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
         estimate = _guarded_estimate(fine, coarse, middle, magnitude)
-    return enclosure_checked(fine, estimate, sample, t, which, shared=False,
-                             magnitude=magnitude, group=group)[:4]
+    *results, failures = enclosure_checked(fine, estimate, sample, t, which, shared=False,
+                                           magnitude=magnitude, group=group)
+    if passed is not None:
+        passed.extend((time, ("talbot",), int(which[i])) for time, i in failures)
+    return tuple(results)
 
 
 def _guarded_estimate(fine, coarse, middle, magnitude):
@@ -207,9 +212,9 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     pair of 1/((s + 0.5)^2 + 100^2) beside 1/sqrt(s), too small against it for
     the probes, left t = 3 and 10 off by 2e-3 with estimates of 1e-15). Every
     point after it has no estimate, and nor has the line's value there.
-    `passed`, a list, receives (time, t0, ratio, nodes, point) for each window
-    whose check failed: where the contour of t0 was first seen to pass a
-    singularity by, for one of its points.
+    `passed`, a list, receives (time, rule, point) for each window whose check
+    failed: where its contour, rule = ("hyperbola", t0, ratio, nodes), was first
+    seen to pass a singularity by.
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
@@ -234,11 +239,13 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
             estimate = _guarded_estimate(fine, coarse, middle, magnitude)
         if rounding is not None:
             rounding[window] = ROUNDING_SAFETY * EPS * magnitude
-        value[window], error[window], line[window], line_error[window], failed = (
+        value[window], error[window], line[window], line_error[window], failures = (
             enclosure_checked(fine, estimate, sample, t[window], which[window], shared=True))
-        passed_by = min(passed_by, failed)
-        if passed is not None and np.isfinite(failed):
-            passed.append((failed, float(t0), ratio, fine_n, int(which[window][0])))
+        for time, i in failures:
+            passed_by = min(passed_by, time)
+            if passed is not None:
+                passed.append((time, ("hyperbola", float(t0), ratio, fine_n),
+                               int(which[window][i])))
         late = window[t[window] > passed_by]
         error[late] = np.inf
         line_error[late] = np.inf
@@ -323,9 +330,11 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
     bisection below the first that fails (or, given the sums of the terms'
     `magnitude`, converges slowly: see _converging_slowly) finds where the line
     takes over.
-    Returns (value, error, line value, line error, passed by) with the line's
-    where computed (NaN elsewhere), and for a shared contour the earliest time
-    at which a check failed (inf where none did).
+    Returns (value, error, line value, line error, first failures) with the
+    line's where computed (NaN elsewhere), and (time, index into t) of the
+    earliest point at which the contour was seen to pass a singularity by, one
+    for a shared contour, one per group for a per-t one (none where no check
+    failed).
     """
     line = np.full(t.size, np.nan)
     line_error = np.full(t.size, np.nan)
@@ -357,7 +366,7 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         return failed
 
     bad = np.zeros(t.size, dtype=bool)
-    passed_by = np.inf
+    first_failures = []
     if shared and t.size:
         # The far line where reach matters most, the latest t; the usual one on
         # the ladder below it. Where one fails, the earliest that does is
@@ -367,7 +376,8 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         failed = np.concatenate([fails(rungs[:-1], False), fails(rungs[-1:], True)])
         if failed.any():
             bad[:] = True
-            passed_by = float(t[rungs][failed].min())
+            first = rungs[failed][np.argmin(t[rungs][failed])]
+            first_failures.append((float(t[first]), int(first)))
     elif t.size:
         group = np.zeros(t.size, dtype=np.intp) if group is None else group
         members = [np.flatnonzero(group == g) for g in np.unique(group)]
@@ -377,7 +387,9 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
                           np.cumsum([ladder.size for ladder in ladders])[:-1])
         for ordered, ladder, rung_failed in zip(members, ladders, failed):
             if rung_failed.any():
-                bad[ordered[_first_failure(ordered, ladder, rung_failed, fails):]] = True
+                first = _first_failure(ordered, ladder, rung_failed, fails)
+                bad[ordered[first:]] = True
+                first_failures.append((float(t[ordered[first]]), int(ordered[first])))
     bad = np.flatnonzero(bad)
     if bad.size:
         missing = bad[np.isnan(line[bad])]
@@ -386,7 +398,7 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         difference = np.abs(value[bad] - line[bad])
         error = error.copy()
         error[bad] = np.maximum(error[bad], difference + line_error[bad])
-    return value, error, line, line_error, passed_by
+    return value, error, line, line_error, first_failures
 
 
 def _first_failure(ordered, ladder, rung_failed, fails):

@@ -102,22 +102,27 @@ MISS_STEPS = (1.0 / (2.5 * CHECK_LINE_M), 0.05, 0.25, 1.0)
 
 def missed_poles(sample, passed):
     """Places, in the coordinates of `sample`, of the pole pairs that the
-    windows of `passed` (time, t0, ratio, nodes, point) were seen to pass by.
+    contours of `passed` (time, rule, point) were seen to pass by, rule being
+    ("hyperbola", t0, ratio, nodes) or ("talbot",).
 
     What the contour misses is what the Bromwich line, right of everything,
     does not: 2 Re(r e^(p t)) for a pole pair, read at four times a step apart
     (Prony's method: d(k+2) = 2 Re(z) d(k+1) - |z|^2 d(k), z = e^(p step)). The
     places are candidates only: taken_poles proves them on circles."""
     places = []
-    for time, t0, ratio, nodes, point in passed:
+    for time, rule, point in passed:
         for share in MISS_STEPS:
             step = share * time
             times = time + step * np.arange(4)
             which = np.full(4, point)
-            contour, _ = hyperbola_window_rule(sample, np.concatenate([[t0], times]),
-                                               np.full(5, point), nodes, ratio)
+            if rule[0] == "hyperbola":
+                _, t0, ratio, nodes = rule
+                contour = hyperbola_window_rule(sample, np.concatenate([[t0], times]),
+                                                np.full(5, point), nodes, ratio)[0][1:]
+            else:
+                contour = talbot_rule(sample, times, which, TALBOT_NODES)[0]
             line, _ = euler(sample, times, which)
-            d = line - contour[1:]
+            d = line - contour
             with np.errstate(all="ignore"):
                 a, b = np.linalg.lstsq(np.array([[d[1], -d[0]], [d[2], -d[1]]]),
                                        d[2:], rcond=None)[0]
