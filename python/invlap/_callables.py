@@ -17,8 +17,8 @@ from invlap._double_contours import (
     check_values, hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
 from invlap._poles import (
-    MISSED_SEARCH, missed_poles, pole_terms, subtraction_rounding, taken_poles, without_poles)
-from invlap._probe import SAME_POLE, probe, probe_count
+    MISSED_SEARCH, missed_poles, pole_terms, subtraction_rounding, taken_poles)
+from invlap._probe import SAME_POLE, probe, probe_count, without_poles
 from invlap._progress import paced
 from invlap._rules import limit_kind, tolerance_met
 

@@ -16,7 +16,7 @@ import numpy as np
 from invlap._double_contours import (
     CHECK_LINE_M, EPS, EULER_M, ROUNDING_SAFETY, TALBOT_NODES, euler, euler_rule,
     hyperbola_window_rule, talbot_rule)
-from invlap._probe import SAME_POLE, pole_pairs
+from invlap._probe import SAME_POLE, without_poles
 
 # Nodes on each circle, and its radius as a share of |p| (at most a quarter of
 # Im p, so that it keeps clear of the conjugate pole): aliasing from another
@@ -133,36 +133,18 @@ def missed_poles(sample, passed):
     return places
 
 
-def without_poles(sample, taken, group):
-    """sample(z, which) of F less the taken poles and their conjugates; `taken`
-    lists each parameter group's poles, `group` maps the points to groups."""
-    def reduced(z, which):
-        values = np.array(sample(z, which), dtype=complex)
-        groups = group[np.asarray(which)]
-        for g, poles in enumerate(taken):
-            rows = groups == g
-            if not poles or not rows.any():
-                continue
-            values[rows] -= pole_pairs(poles, np.broadcast_to(z, values.shape)[rows])
-        return values
-    return reduced
-
-
 def subtraction_rounding(taken, group, shift, t, which, line):
     """A bound on what the rounding of F - poles adds to f at each t: up to a few
     units of |poles| at every node, magnified as the rule's magnitude says (the
     Bromwich line's where `line` is true, elsewhere Talbot's contour, standing
     for the hyperbola's). The rules' own rounding estimate sees only |F - poles|,
     which is all noise where the poles were all of F."""
+    poles_only = without_poles(lambda z, rows: np.zeros(np.shape(z)), taken, group)
+
     def sizes(z, rows):
         rows = np.asarray(rows)
-        out = np.zeros(np.broadcast_shapes(np.shape(z), (rows.size, 1)))
-        for g, poles in enumerate(taken):
-            chosen = group[rows] == g
-            if poles and chosen.any():
-                nodes = np.broadcast_to(z, out.shape)[chosen] + shift[rows[chosen]][:, None]
-                out[chosen] = 2 * np.abs(pole_pairs(poles, nodes))
-        return out
+        nodes = np.broadcast_to(z, np.broadcast_shapes(np.shape(z), (rows.size, 1)))
+        return 2 * np.abs(poles_only(nodes + shift[rows][:, None], rows))
     magnitude = np.where(line, euler_rule(sizes, t, which, EULER_M)[1],
                          talbot_rule(sizes, t, which, TALBOT_NODES)[1])
     return ROUNDING_SAFETY * EPS * magnitude

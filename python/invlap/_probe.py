@@ -77,11 +77,7 @@ def probe(sample, rows, t_min, t_max, take=None):
         if any(taken):
             # What is left of F once they are out, at the same points: its
             # marks (and the places they stand for) are looked for afresh.
-            def remaining(z, which):
-                values = np.array(sample(z, which), dtype=complex)
-                for n, r in enumerate(np.asarray(which)):
-                    values[n] -= pole_pairs(taken[r], z[n])
-                return values
+            remaining = without_poles(sample, taken, np.arange(rows.size))
             pairs = np.array([pole_pairs(poles, rays) for poles in taken])
             # Where the poles were all of F, what is left is the subtraction's
             # rounding and what the residues' and places' errors leave: noise,
@@ -119,6 +115,20 @@ def pole_pairs(poles, z):
     for p, r, *_ in poles:
         total += r / (z - p) + np.conj(r) / (z - np.conj(p))
     return total
+
+
+def without_poles(sample, taken, group):
+    """sample(z, which) of F less the taken poles and their conjugates; `taken`
+    lists each parameter group's poles, `group` maps the points to groups."""
+    def reduced(z, which):
+        values = np.array(sample(z, which), dtype=complex)
+        groups = group[np.asarray(which)]
+        for g, poles in enumerate(taken):
+            rows = groups == g
+            if poles and rows.any():
+                values[rows] -= pole_pairs(poles, np.broadcast_to(z, values.shape)[rows])
+        return values
+    return reduced
 
 
 def pole_pair_errors(poles, z):
