@@ -142,3 +142,11 @@ def test_a_point_gives_the_same_result_wherever_it_stands():
         alone = invlap.invert(real_only_F, 0.7, full_output=True)
     assert values.value[0] == values.value[2] == alone.value
     assert values.error[0] == values.error[2] == alone.error
+
+
+def test_a_complex_F_that_is_real_at_the_first_trial_point_is_still_complex():
+    # 1/(s^4 - 1) is -1/5 at s = 1 + 1j: taken for a real-only F, its complex
+    # returns on the real axis then raised a TypeError.
+    t = np.array([1.0, 2.0])
+    value = invlap.invert(lambda s: 1 / (s ** 4 - 1), t)
+    np.testing.assert_allclose(value, (np.sinh(t) - np.sin(t)) / 2, rtol=1e-11)

@@ -136,17 +136,28 @@ def _names(points, name):
     return np.full(points.count, name, dtype=object)
 
 
+# Where F is complex-valued, its value at the first of these is real only by
+# chance (1/(s^4 - 1) is -1/5 at 1 + 1j); not at both.
+COMPLEX_TRIALS = (1 + 1j, 0.6 + 1.7j)
+
+
 def accepts_complex(calls, points, i):
     """Whether F takes a complex s and gives a complex F(s): found out by calling F
-    once, at s = 1 + 1j with the parameters of point i. Any exception, or a result
-    that is not a complex number off the real axis, says no."""
+    at s = 1 + 1j with the parameters of point i, and once more where that value
+    is real. Any exception, or results that are not complex numbers off the
+    real axis, say no."""
     keywords = _keywords(points, [i], calls.vectorized)
-    try:
-        s = np.array([[1 + 1j]]) if calls.vectorized else 1 + 1j
-        value = complex(np.asarray(calls.vector(s, keywords)).ravel()[0])
-    except Exception:
-        return False
-    return value.imag != 0 and math.isfinite(value.real) and math.isfinite(value.imag)
+    for trial in COMPLEX_TRIALS:
+        try:
+            s = np.array([[trial]]) if calls.vectorized else trial
+            value = complex(np.asarray(calls.vector(s, keywords)).ravel()[0])
+        except Exception:
+            return False
+        if not (math.isfinite(value.real) and math.isfinite(value.imag)):
+            return False
+        if value.imag != 0:
+            return True
+    return False
 
 
 def _keywords(points, rows, vectorized):
