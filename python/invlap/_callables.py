@@ -14,7 +14,7 @@ from invlap._callable_values import (
     complex_sample, complex_samples, real_sample, real_samples, refuse_text)
 from invlap._double_contours import (
     EPS, EULER_M, HYPERBOLA_WINDOW, ROUNDING_SAFETY, SPREAD_SAFETY, euler, euler_rule,
-    check_values, hyperbola, hyperbola_sizes, stehfest, talbot, wide_ratio)
+    check_values, hyperbola, hyperbola_values, stehfest, talbot, wide_ratio)
 from invlap._evaluations import Evaluator
 from invlap._poles import (
     MISSED_SEARCH, missed_poles, pole_terms, subtraction_rounding, taken_poles)
@@ -103,7 +103,7 @@ def _expected_values(method, points, rows, options):
     if method == "hyperbola":
         ratio = wide_ratio(t)
         windows = max(1, math.ceil(math.log10(span) / math.log10(ratio) - 1e-9))
-        return probes + groups * windows * (sum(hyperbola_sizes(ratio))
+        return probes + groups * windows * (hyperbola_values(ratio)
                                             + check_values(min(ratio, span), shared=True))
     if method == "talbot":
         return probes + rows.size * (14 + 11) + groups * check_values(span, shared=False)
@@ -358,8 +358,7 @@ def _hyperbola_group(sample, t, which, height, digits, workers, passed):
     """(value, error, line value, line error) of one parameter set's times.
 
     Where the probes found a singularity off the real axis, windows of a decade,
-    each checked against the Bromwich line, with a third node count guarding
-    the spread. Where they found none, one wide window first (or as few as
+    each checked against the Bromwich line. Where they found none, one wide window first (or as few as
     cover the times), checked against the line too: a pole that the probes
     could not see (one with a small residue, or in the left half-plane) may
     still stand outside it. Then windows of a decade for the points it cannot
@@ -368,7 +367,7 @@ def _hyperbola_group(sample, t, which, height, digits, workers, passed):
     the tolerance, f is tiny against F's scale there: a decade's nodes magnify
     the rounding about as much, and would only add values of F."""
     if (height > 0).any():
-        return hyperbola(sample, t, which, third=True, workers=workers, passed=passed)
+        return hyperbola(sample, t, which, workers=workers, passed=passed)
     ratio = wide_ratio(t)
     rounding = np.empty(t.size)
     value, error, line, line_error = hyperbola(sample, t, which, ratio=ratio,
@@ -380,7 +379,7 @@ def _hyperbola_group(sample, t, which, height, digits, workers, passed):
         missed = np.flatnonzero(~(error <= tolerance) & ~(rounding > HOPELESS * tolerance))
     if missed.size:
         again, again_error, again_line, again_line_error = hyperbola(
-            sample, t[missed], which[missed], third=True, workers=workers, passed=passed)
+            sample, t[missed], which[missed], workers=workers, passed=passed)
         better = again_error < error[missed]
         value[missed[better]] = again[better]
         error[missed[better]] = again_error[better]

@@ -2,8 +2,9 @@
 
 Every rule here writes f(t) as a weighted sum of F at complex nodes and returns, with
 each value, an estimate of its error: the spread between the rule with N and with
-fewer nodes (the truncation) plus three times the doubles' rounding as the sum
-magnifies it (eps times the sum of the terms' magnitudes).
+fewer nodes (the truncation; for the hyperbola, between its midpoint and trapezoidal
+sums) plus three times the doubles' rounding as the sum magnifies it (eps times the
+sum of the terms' magnitudes).
 
 * ``talbot``: the Talbot contour with the parameters of Trefethen, Weideman & Schmelzer
   (2006, "Talbot quadratures and rational approximations", BIT 46), one contour per
@@ -16,11 +17,15 @@ magnifies it (eps times the sum of the terms' magnitudes).
   F is called once per window. Its parameters balance, as in that paper, the
   quadrature errors from both sides of the strip of analyticity and the truncation,
   for singularities on the negative real axis (branch cuts of diffusion problems).
+  Its value is the mean of the midpoint and the trapezoidal sums on one contour,
+  whose first errors cancel: the value is off by their square, and the
+  estimate is three times the sums' difference, which bounds them (and F's own
+  noise).
   Where the probes see nothing off the real axis, windows up to [t0, 10^6 t0]
   serve first (fewer nodes per decade, the calls of F being the whole cost for
   a solver); the points they cannot meet are done again by decades.
   Singularities off that axis (poles at +-i omega: oscillating f) may lie outside
-  the contour at late t; the two-contour spread then shows it.
+  the contour at late t; the checks against the Bromwich line then show it.
 * ``euler``: the Bromwich line with Euler summation (Abate & Whitt 2006), which
   encloses every singularity left of Re s = M ln(10)/(3t); about 10 digits in doubles.
 """
@@ -34,6 +39,11 @@ from invlap import _engine
 
 EPS = np.finfo(float).eps
 ROUNDING_SAFETY = 3.0
+# The shared contour's e^(z t) moves by the rounding of the product z t, eps |z t|
+# of the term: up to five rounding units at the end of a decade window, on top
+# of the three the magnitude allows for F, its weight and the sums (the
+# errors of 1/sqrt(s) there reached 4.6 units of the magnitude alone).
+PHASE_SAFETY = 1.5
 SPREAD_SAFETY = 3.0
 GUARDED_SPREAD_SAFETY = 10.0
 # f below this share of the sum of its terms' magnitudes is tiny against F's scale.
@@ -45,13 +55,21 @@ TWS_SIGMA, TWS_MU, TWS_ALPHA, TWS_NU = 0.6122, 0.5017, 0.6407, 0.2645
 TALBOT_NODES = 28      # about 14 digits of truncation error...
 TALBOT_COARSE = 22     # ...checked against 22 nodes
 HYPERBOLA_WINDOW = 10.0
+# The hyperbola's node count is set for this many digits at the rate of
+# convergence its window allows (35 nodes for a decade): the midpoint and the
+# trapezoidal sums each err by about that, their mean by its square.
+HYPERBOLA_DIGITS = 15.5
+# The sums run this much further along the contour than the count's design
+# (in its parameter u): cosh u doubles, and the truncation, e^(mu t0 (1 - sin
+# alpha cosh u)), the same for both sums and so unseen by their difference,
+# falls to its square too.
+HYPERBOLA_TAIL = math.log(2.0)
 # Windows from WIDE_FROM to WIDEST_WINDOW wide, where nothing stands off the real
-# axis: fewer nodes per decade (36 at 10^6 against 62 at 10), and no decaying f
-# lost, since points a wide window cannot meet are done again by decades.
+# axis: fewer values of F per decade (46 at 10^6 against 89 at 10), and no
+# decaying f lost, since points a wide window cannot meet are done again by
+# decades.
 WIDE_FROM = 100.0
 WIDEST_WINDOW = 1e6
-WIDE_FINE_DIGITS = 18.0
-WIDE_SPREAD_DIGITS = 2.5
 EULER_M = 15
 EULER_COARSE_M = 13
 CHECK_LINE_M = 40
@@ -136,52 +154,64 @@ def _hyperbola_parameters(ratio):
 
 
 @functools.lru_cache(maxsize=None)
-def hyperbola_shape(ratio, n):
-    """(nodes, derivatives, step) of the contour of n nodes for the window
-    [1, ratio]; a window [t0, ratio t0] takes them divided by t0. Made once per
-    shape: they depend on the window and n, not on F."""
+def hyperbola_shape(ratio, n, offset=0.5):
+    """(nodes, derivatives, step) of the contour designed for n nodes for the
+    window [1, ratio], at u = (k + offset) h from u = 0 to HYPERBOLA_TAIL past
+    the design's end (the node at u = 0 weighs half: the sum is the half of a
+    symmetric one); a window [t0, ratio t0] takes them divided by t0. Made once
+    per shape: they depend on the window and n, not on F."""
     alpha, nh, mu_t0 = _hyperbola_parameters(ratio)
     h = nh / n
-    u = (np.arange(n) + 0.5) * h
+    u = (np.arange(int(math.ceil((nh + HYPERBOLA_TAIL) / h - offset)) + 1) + offset) * h
     mu = mu_t0 * n
-    return mu * (1 + np.sin(1j * u - alpha)), 1j * mu * np.cos(1j * u - alpha), h
+    derivatives = 1j * mu * np.cos(1j * u - alpha)
+    if offset == 0:
+        derivatives[0] /= 2
+    return mu * (1 + np.sin(1j * u - alpha)), derivatives, h
 
 
 @functools.lru_cache(maxsize=None)
-def hyperbola_sizes(ratio):
-    """(fine, coarse) node counts for windows of t1 / t0 = ratio: as many as
-    reach 18 and 15.5 digits at the rate of convergence the window allows (41
-    and 35 for a decade). The rate falls short of the theory's on transforms
-    with an essential singularity at infinity, as exp(-sqrt(s))/s, and on the
-    radial-flow ratio of K0 and K1, whose spread at 17 digits stood at 3e-12 of
-    f at t0; and a coarse count of 12 digits leaves a spread that flags even
-    1/(s+1) at 12."""
+def hyperbola_size(ratio):
+    """The node count for windows of t1 / t0 = ratio: as many as reach
+    HYPERBOLA_DIGITS at the rate of convergence the window allows (35 for a
+    decade). The rate falls short of the theory's on transforms with an
+    essential singularity at infinity, as exp(-sqrt(s))/s, and on the
+    radial-flow ratio of K0 and K1, whose first error at 17 digits stood at
+    3e-12 of f at t0; the estimate is that first error, and a count of 12
+    digits flagged even 1/(s+1) at 12."""
     alpha, nh, mu_t0 = _hyperbola_parameters(ratio)
     rate = mu_t0 * (np.sin(alpha) * np.cosh(nh) - 1)
-    fine = int(np.ceil(WIDE_FINE_DIGITS * math.log(10) / rate))
-    return fine, fine - int(np.ceil(WIDE_SPREAD_DIGITS * math.log(10) / rate))
+    return int(np.ceil(HYPERBOLA_DIGITS * math.log(10) / rate))
 
 
-def hyperbola_window_rule(sample, t, which, n, ratio=HYPERBOLA_WINDOW, workers=1):
-    """f at every t of one window [min t, ratio min t] from n nodes shared by all,
-    and the sums of the terms' magnitudes.
+def hyperbola_values(ratio):
+    """How many values of F a window of t1 / t0 = ratio takes: both sums' nodes."""
+    n = hyperbola_size(ratio)
+    return sum(hyperbola_shape(ratio, n, offset)[0].size for offset in (0.5, 0.0))
+
+
+def hyperbola_window_rule(sample, t, which, n, ratio=HYPERBOLA_WINDOW, workers=1, offset=0.5):
+    """(f, the sum of the terms' magnitudes, the sum of their magnitudes times
+    |z t|) at every t of one window [min t, ratio min t] from the nodes of the
+    contour designed for n, at u = (k + offset) h, shared by all.
 
     sample(z, which[:1]) is called with one row of nodes: every point of the window
     shares F's parameters. The sums over the window's times are the engine's
     (shared_contour_sums), on `workers` threads: a complex exponential per time
     and node, which would otherwise dominate the whole inversion of a cheap F.
     """
-    nodes, derivatives, h = hyperbola_shape(ratio, n)
+    nodes, derivatives, h = hyperbola_shape(ratio, n, offset)
     t0 = t.min()
     z = nodes / t0
     weighted = np.asarray(sample(z[None, :], which[:1])[0] * (derivatives / t0),
                           dtype=complex)
     value = np.empty(t.size)
     magnitude = np.empty(t.size)
+    turns = np.empty(t.size)
     _engine.shared_contour_sums(np.ascontiguousarray(t, dtype=float), z.view(float),
                                 np.ascontiguousarray(weighted).view(float), value, magnitude,
-                                workers=workers)
-    return (h / np.pi) * value, (h / np.pi) * magnitude
+                                workers=workers, turns=turns)
+    return (h / np.pi) * value, (h / np.pi) * magnitude, (h / np.pi) * turns
 
 
 def wide_ratio(t):
@@ -194,17 +224,26 @@ def wide_ratio(t):
     return float(min(10.0 ** math.ceil(math.log10(span) - 1e-9), WIDEST_WINDOW))
 
 
-def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=False, workers=1,
-              passed=None):
+def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1, passed=None):
     """(value, error, line value, line error) at every t, window by window: windows
     [t0, ratio t0] from the smallest t up, each checked against the Bromwich line
     (see enclosure_checked). Every t shares F's parameters (the
     caller groups the points by them). `rounding`, an array like t, receives the
-    part of each error that is the doubles' rounding. With `third`, a node count
-    between the two guards the spread: where singularities stand off the real
-    axis the convergence oscillates, and two counts can agree by chance (by
-    2e-14 where J1's branch points at +-3i left the value off by 6e-12).
-    The windows' sums run on `workers` threads.
+    part of each error that is the doubles' rounding. The windows' sums run on
+    `workers` threads.
+
+    The value is the mean of the midpoint and the trapezoidal sums on one
+    contour. Each errs by the sum of the Fourier transform of the integrand at
+    the multiples of 2 pi / h, and the odd multiples come with opposite signs:
+    half their difference is the first error itself, phase and all, and the
+    mean is left with the second, its square. Two rules of different node
+    counts can agree by chance where singularities near the contour make the
+    error oscillate with t (by 2e-14 where J1's branch points at +-3i left the
+    value off by 6e-12; 2 to 14 times inside the error beside poles at 140
+    degrees, which the probes, right of the imaginary axis, do not see); the
+    first error here is what the value is spared. The estimate is three
+    times the sums' difference, or more where a time nearby shows more of it
+    (see _near_envelope), plus the rounding.
 
     The windows' contours are one shape scaled by 1/t0: a singularity a check
     finds passed by at some time is passed by at every later one, where the
@@ -213,14 +252,14 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
     the probes, left t = 3 and 10 off by 2e-3 with estimates of 1e-15). Every
     point after it has no estimate, and nor has the line's value there.
     `passed`, a list, receives (time, rule, point) for each window whose check
-    failed: where its contour, rule = ("hyperbola", t0, ratio, nodes), was first
+    failed: where its contour, rule = ("hyperbola", t0, ratio, n), was first
     seen to pass a singularity by.
     """
     value = np.empty(t.size)
     error = np.empty(t.size)
     line = np.full(t.size, np.nan)
     line_error = np.full(t.size, np.nan)
-    fine_n, coarse_n = hyperbola_sizes(ratio)
+    n = hyperbola_size(ratio)
     order = np.argsort(t)
     passed_by = np.inf
     start = 0
@@ -228,29 +267,51 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, third=Fal
         t0 = t[order[start]]
         stop = int(np.searchsorted(t[order], ratio * t0, side="right"))
         window = order[start:stop]
-        fine, magnitude = hyperbola_window_rule(sample, t[window], which[window], fine_n, ratio,
-                                                workers)
-        coarse, _ = hyperbola_window_rule(sample, t[window], which[window], coarse_n, ratio,
-                                          workers)
-        estimate = _estimate(fine, coarse, magnitude)
-        if third:
-            middle, _ = hyperbola_window_rule(sample, t[window], which[window],
-                                              (fine_n + coarse_n) // 2, ratio, workers)
-            estimate = _guarded_estimate(fine, coarse, middle, magnitude)
+        midpoint, magnitude, turns = hyperbola_window_rule(sample, t[window], which[window], n,
+                                                           ratio, workers)
+        trapezoid, other_magnitude, other_turns = hyperbola_window_rule(
+            sample, t[window], which[window], n, ratio, workers, offset=0.0)
+        # The mean's rounding: half of each sum's.
+        window_rounding = EPS * (ROUNDING_SAFETY * (magnitude + other_magnitude)
+                                 + PHASE_SAFETY * (turns + other_turns)) / 2
+        # The whole difference, not its half: where F's own rounding is what
+        # the two sums differ by (sqrt(s^2 + 9) - s cancels to 9/(2 s) far
+        # out), the mean's noise is no smaller than the half difference's,
+        # and as likely to stand three times above it as the spread of two
+        # node counts was to stand above the finer's.
+        spread = _near_envelope(t[window], np.abs(midpoint - trapezoid),
+                                (magnitude + other_magnitude) / 2)
+        estimate = SPREAD_SAFETY * spread + window_rounding
         if rounding is not None:
-            rounding[window] = ROUNDING_SAFETY * EPS * magnitude
+            rounding[window] = window_rounding
         value[window], error[window], line[window], line_error[window], failures = (
-            enclosure_checked(fine, estimate, sample, t[window], which[window], shared=True))
+            enclosure_checked((midpoint + trapezoid) / 2, estimate, sample, t[window],
+                              which[window], shared=True))
         for time, i in failures:
             passed_by = min(passed_by, time)
             if passed is not None:
-                passed.append((time, ("hyperbola", float(t0), ratio, fine_n),
+                passed.append((time, ("hyperbola", float(t0), ratio, n),
                                int(which[window][i])))
         late = window[t[window] > passed_by]
         error[late] = np.inf
         line_error[late] = np.inf
         start = stop
     return value, error, line, line_error
+
+
+def _near_envelope(t, spread, magnitude):
+    """The largest spread, as a share of the magnitude, of the times within a
+    factor of two or so of each t, times its own magnitude: where F's own
+    rounding is what two sums differ by, their difference passes through
+    nought now and then as t moves, while the error does not."""
+    with np.errstate(divide="ignore", invalid="ignore"):
+        share = np.where(magnitude > 0, spread / magnitude, spread)
+    share = np.where(np.isnan(share), np.inf, share)
+    bins = np.floor(2 * np.log2(t / t.min())).astype(int)
+    top = np.zeros(bins.max() + 5)
+    np.maximum.at(top, bins + 2, share)
+    near = np.max([top[bins + k] for k in range(5)], axis=0)
+    return np.maximum(spread, near * magnitude)
 
 
 @functools.lru_cache(maxsize=None)

@@ -54,10 +54,12 @@ PyMethodDef engine_functions[] = {
     {"shared_contour_sums",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(shared_contour_sums_entry)),
      METH_VARARGS | METH_KEYWORDS,
-     "shared_contour_sums(t, nodes, weights, values, magnitudes, workers=1)\n--\n\n"
+     "shared_contour_sums(t, nodes, weights, values, magnitudes, workers=1, turns=None)\n--\n\n"
      "For a contour shared by every t: values[i] = sum_k Im(w_k exp(z_k t[i])) and\n"
      "magnitudes[i] = sum_k |w_k| exp(Re z_k t[i]), with the nodes z_k and weights w_k\n"
-     "as (re, im) pairs of doubles; terms that cannot move a value are left out."},
+     "as (re, im) pairs of doubles; terms that cannot move a value are left out. Given\n"
+     "turns, turns[i] = sum_k |w_k| |z_k t[i]| exp(Re z_k t[i]), what the products'\n"
+     "rounding moves the exponentials by, in units of it."},
     {"gwr_levels", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(gwr_levels_entry)),
      METH_VARARGS | METH_KEYWORDS,
      "gwr_levels(digits, m=0)\n--\n\n"

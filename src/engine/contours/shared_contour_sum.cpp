@@ -26,7 +26,7 @@ constexpr std::size_t lanes = 4;
 // that are nought (a node far left, a weight of nought).
 struct Terms {
     std::size_t size = 0;
-    std::vector<double> re, im, weight_re, weight_im, weight_size;
+    std::vector<double> re, im, weight_re, weight_im, weight_size, turn_size;
     // The largest |w_j| for j >= k where the real parts never rise with k,
     // else empty: then no tail is bounded, and every term is summed.
     std::vector<double> tail_size;
@@ -41,6 +41,7 @@ Terms terms_of(const SharedContourJob& job) {
     terms.weight_re.assign(padded, 0.0);
     terms.weight_im.assign(padded, 0.0);
     terms.weight_size.assign(padded, 0.0);
+    terms.turn_size.assign(padded, 0.0);
     bool falling = true;
     for (std::size_t k = 0; k < job.size; ++k) {
         terms.re[k] = job.nodes[2 * k];
@@ -48,6 +49,7 @@ Terms terms_of(const SharedContourJob& job) {
         terms.weight_re[k] = job.weights[2 * k];
         terms.weight_im[k] = job.weights[2 * k + 1];
         terms.weight_size[k] = std::hypot(terms.weight_re[k], terms.weight_im[k]);
+        terms.turn_size[k] = terms.weight_size[k] * std::hypot(terms.re[k], terms.im[k]);
         falling = falling && (k == 0 || terms.re[k] <= terms.re[k - 1]);
     }
     if (falling) {
@@ -67,9 +69,9 @@ Terms terms_of(const SharedContourJob& job) {
 // The value and magnitude at t, four terms at a time; compiled for AVX2 with
 // FMA where the processor has them, and for the baseline elsewhere.
 [[gnu::target_clones("arch=x86-64-v3", "default")]]
-void sum_at(const Terms& terms, double t, double& value, double& magnitude) {
+void sum_at(const Terms& terms, double t, double& value, double& magnitude, double& turns) {
     const bool bounded = !terms.tail_size.empty();
-    Double4 sum{}, total{};
+    Double4 sum{}, total{}, turned{};
     double so_far = 0;
     for (std::size_t k = 0; k < terms.size; k += lanes) {
         const Double4 grow = exp4(load4(&terms.re[k]) * t);
@@ -81,6 +83,7 @@ void sum_at(const Terms& terms, double t, double& value, double& magnitude) {
         }
         const Double4 term = grow * load4(&terms.weight_size[k]);
         total += term;
+        turned += grow * load4(&terms.turn_size[k]);
         so_far += (term[0] + term[1]) + (term[2] + term[3]);
         const Double4 turn = load4(&terms.im[k]) * t;
         Double4 sine, cosine;
@@ -97,30 +100,39 @@ void sum_at(const Terms& terms, double t, double& value, double& magnitude) {
     }
     value = (sum[0] + sum[1]) + (sum[2] + sum[3]);
     magnitude = (total[0] + total[1]) + (total[2] + total[3]);
+    turns = ((turned[0] + turned[1]) + (turned[2] + turned[3])) * std::fabs(t);
 }
 
 class SumTask final : public WorkerTask {
 public:
-    SumTask(const SharedContourJob& job, const Terms& terms, double* value, double* magnitude)
-        : job_(job), terms_(terms), value_(value), magnitude_(magnitude) {}
+    SumTask(const SharedContourJob& job, const Terms& terms, double* value, double* magnitude,
+            double* turns)
+        : job_(job), terms_(terms), value_(value), magnitude_(magnitude), turns_(turns) {}
 
-    void run(std::size_t i) override { sum_at(terms_, job_.t[i], value_[i], magnitude_[i]); }
+    void run(std::size_t i) override {
+        double turns = 0;
+        sum_at(terms_, job_.t[i], value_[i], magnitude_[i], turns);
+        if (turns_ != nullptr) {
+            turns_[i] = turns;
+        }
+    }
 
 private:
     const SharedContourJob& job_;
     const Terms& terms_;
     double* value_;
     double* magnitude_;
+    double* turns_;
 };
 
 }  // namespace
 
 void shared_contour_sums(const SharedContourJob& job, double* value, double* magnitude,
-                         JobControl& control) {
+                         double* turns, JobControl& control) {
     const Terms terms = terms_of(job);
     const unsigned workers = static_cast<unsigned>(std::clamp<std::size_t>(
         job.count / times_per_thread, 1, std::max(1u, job.workers)));
     run_on_workers(job.count, workers, control, [&] {
-        return std::make_unique<SumTask>(job, terms, value, magnitude);
+        return std::make_unique<SumTask>(job, terms, value, magnitude, turns);
     });
 }

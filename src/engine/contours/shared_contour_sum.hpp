@@ -24,6 +24,10 @@ struct SharedContourJob {
 };
 
 // value[i] = sum_k Im(w_k e^(z_k t_i)) and magnitude[i] = sum_k |w_k| e^(Re z_k t_i),
-// each to within a part in 2^80 of the magnitude of the terms left out.
+// each to within a part in 2^80 of the magnitude of the terms left out; and,
+// where `turns` is not null, turns[i] = sum_k |w_k| |z_k t_i| e^(Re z_k t_i): the
+// product z_k t_i rounds by a part in 2^53 of itself, and each term's
+// exponential moves by that much of the term (up to six rounding units at
+// the end of a decade window, where the magnitude alone allows three).
 void shared_contour_sums(const SharedContourJob& job, double* value, double* magnitude,
-                         JobControl& control);
+                         double* turns, JobControl& control);
