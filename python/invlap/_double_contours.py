@@ -120,16 +120,20 @@ def talbot(sample, t, which, third=False, group=None, passed=None):
     if third:
         middle, _ = talbot_rule(sample, t, which, (TALBOT_NODES + TALBOT_COARSE) // 2)
         spread = _guarded_spread(fine, coarse, middle)
+    rounding = ROUNDING_SAFETY * EPS * magnitude
+    value, error, line, line_error, failures = enclosure_checked(
+        fine, spread + rounding, sample, t, which, shared=False, magnitude=magnitude,
+        group=group)
+    if passed is not None:
+        passed.extend((time, ("talbot",), int(which[i])) for time, i in failures)
+    # The envelope after the checks: it stands for F's noise, which says
+    # nothing of a singularity near the contour (_converging_slowly reads the
+    # truncation from the spread of this very time).
     groups = np.zeros(t.size, dtype=np.intp) if group is None else group
     for g in np.unique(groups):
         members = np.flatnonzero(groups == g)
         spread[members] = _near_envelope(t[members], spread[members], magnitude[members])
-    estimate = spread + ROUNDING_SAFETY * EPS * magnitude
-    *results, failures = enclosure_checked(fine, estimate, sample, t, which, shared=False,
-                                           magnitude=magnitude, group=group)
-    if passed is not None:
-        passed.extend((time, ("talbot",), int(which[i])) for time, i in failures)
-    return tuple(results)
+    return value, np.maximum(error, spread + rounding), line, line_error
 
 
 def _guarded_spread(fine, coarse, middle):
