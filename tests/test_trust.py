@@ -547,3 +547,29 @@ def test_no_silent_point_where_F_itself_is_noisy_under_talbot(F, f):
         exact = np.array([float(f(mpmath.mpf(t))) for t in times])
     met = result.error <= 1e-12 * np.abs(result.value)
     assert times[met & (np.abs(result.value - exact) > result.error)].tolist() == []
+
+
+# A singularity right of the contours' first nodes but far out in the scan's
+# window was passed over as an enclosure too wide to prove anything: beside
+# 1/s, whose f is 1, the pole pair's wave and the growth went missing with
+# estimates of 1e-16.
+@pytest.mark.parametrize("F, t, f", [
+    ("1/s + 1/((s - 0.01)**2 + 10000)", 20.0,
+     lambda t: 1 + mpmath.exp(t / 100) * mpmath.sin(100 * t) / 100),
+    ("1/s + 1/(s - 1)", 200.0, lambda t: 1 + mpmath.exp(t)),
+])
+def test_a_singularity_far_out_in_the_scan_is_placed(F, t, f):
+    result = invlap.invert(F, t, full_output=True, output="mpmath")
+    with mpmath.workdps(40):
+        exact = f(mpmath.mpf(t))
+    assert abs(result.value - exact) <= result.error <= 1e-15 * abs(exact)
+
+
+def test_a_value_right_to_thousands_of_digits_is_read_at_the_digits_asked():
+    # The Bromwich line's estimate for J0(6600) underflowed the double, and the
+    # text held every digit its precision did: 4,740, past what Python's
+    # integer parser takes, so output="mpmath" raised ValueError.
+    result = invlap.invert("1/sqrt(s**2+4)", 3300.0, digits=20, output="mpmath", full_output=True)
+    with mpmath.workdps(40):
+        exact = mpmath.besselj(0, 6600)
+    assert abs(result.value - exact) <= result.error <= 1e-20 * abs(exact)

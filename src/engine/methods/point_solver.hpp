@@ -33,5 +33,6 @@ PointResult first_level_that_meets(Levels& levels, const Tolerance& tolerance, S
 }
 
 // The digits a value's text carries: at least `least`, and as many as the
-// error estimate says are right (plus three), up to what `bits` hold.
+// error estimate says are right (plus three), up to what `bits` hold and
+// three past `least`.
 std::size_t text_length(const PointResult& result, std::size_t least, std::uint32_t bits);

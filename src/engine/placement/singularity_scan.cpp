@@ -24,9 +24,14 @@ constexpr std::uint64_t height_budget = 4000;
 // would otherwise cost a cell per millionth of its length.
 constexpr double sigma_resolution = 0x1p-20;
 constexpr double sigma_target_fraction = 0.25;
-// The part of the window (beyond this fraction of its reach) where a cell that
-// stays unproven at the finest size places nothing (see find_sigma).
+// The part of the window (beyond this fraction of its reach) where a cell is
+// refined to outer_sigma_resolution before it counts as singular, and where
+// the budget's end places nothing (see find_sigma).
 constexpr double unplaced_fraction = 1.0 / 64;
+// There enclosures of functions of R sqrt(s) at large R need cells finer than
+// sigma_resolution, while an isolated singularity costs four cells a split:
+// 24 more splits tell the two apart for R sqrt|s| up to 2^44.
+constexpr double outer_sigma_resolution = 0x1p-44;
 
 // Cells to the left of sigma are split this many times at most: enough to
 // tell how high singularities reach, which needs no more than a quarter of
@@ -128,19 +133,22 @@ void SingularityScan::find_sigma() {
             return;
         }
         const double size = std::max({std::fabs(cell.x0), std::fabs(cell.x1), cell.y1});
-        if (cell.x1 - cell.x0 > std::max(origin_cell_, sigma_resolution * size)) {
+        const double resolution =
+            size < unplaced_fraction * reach_ ? sigma_resolution : outer_sigma_resolution;
+        if (cell.x1 - cell.x0 > std::max(origin_cell_, resolution * size)) {
             split(cell);
             continue;
         }
         sigma_ = cell.x1;
         // A cell that failed because a function could not be evaluated there
-        // at all (not because an enclosure met a pole or a cut) places nothing;
-        // nor does one in the window's outer part, where the finest cells are
-        // too coarse for enclosures of functions of R sqrt(s) at large R: a
-        // singularity of real part beyond the contours' first nodes there is
-        // far less likely than an enclosure too wide to prove anything. The
-        // automatic choice then confirms its value with a second method.
-        sigma_found_ = !evaluator_.unevaluable() && size < unplaced_fraction * reach_;
+        // at all (not because an enclosure met a pole or a cut) places
+        // nothing: the automatic choice then confirms its value with a second
+        // method. One that stays unproven at the finest size does, in the
+        // window's outer part too: a pole pair at 0.01 +- 100i beside 1/s,
+        // passed over there as an enclosure too wide, left GWR at 1 where f
+        // is 1.011 at t = 20 with an estimate of 1e-16, and 1/(s - 1) beside
+        // 1/s gave 1 at t = 200, where f is 7e86.
+        sigma_found_ = !evaluator_.unevaluable();
         unproven_.push_back(cell);
         return;
     }
