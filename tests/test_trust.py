@@ -573,3 +573,17 @@ def test_a_value_right_to_thousands_of_digits_is_read_at_the_digits_asked():
     with mpmath.workdps(40):
         exact = mpmath.besselj(0, 6600)
     assert abs(result.value - exact) <= result.error <= 1e-20 * abs(exact)
+
+
+# A pole pair far above the contours of a late time alone: the scan's window
+# reached sixteen times past their nodes, and the pair at 100i, beyond it at
+# t = 200, was taken to be absent; GWR, blind to waves, said 1 +- 1e-16
+# where f is 1.0058.
+@pytest.mark.parametrize("t", [200.0, 2000.0])
+def test_a_wave_far_above_the_contours_is_not_passed_over(t):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert("1/s + 1/(s**2 + 10000)", t, full_output=True)
+    exact = 1 + float(mpmath.sin(100 * mpmath.mpf(t))) / 100
+    met = result.error <= 1e-15 * abs(result.value)
+    assert not (met and abs(result.value - exact) > result.error)
