@@ -288,9 +288,7 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1
                                  + PHASE_SAFETY * (turns + other_turns)) / 2
         # The whole difference, not its half: where F's own rounding is what
         # the two sums differ by (sqrt(s^2 + 9) - s cancels to 9/(2 s) far
-        # out), the mean's noise is no smaller than the half difference's,
-        # and as likely to stand three times above it as the spread of two
-        # node counts was to stand above the finer's.
+        # out), the mean's noise is no smaller than the half difference's.
         spread = _near_envelope(t[window], np.abs(midpoint - trapezoid),
                                 (magnitude + other_magnitude) / 2)
         estimate = SPREAD_SAFETY * spread + window_rounding

@@ -66,7 +66,7 @@ Terms terms_of(const SharedContourJob& job) {
     return terms;
 }
 
-// The value and magnitude at t, four terms at a time; compiled for AVX2 with
+// The value, magnitude and turns at t, four terms at a time; compiled for AVX2 with
 // FMA where the processor has them, and for the baseline elsewhere.
 [[gnu::target_clones("arch=x86-64-v3", "default")]]
 void sum_at(const Terms& terms, double t, double& value, double& magnitude, double& turns) {
