@@ -358,14 +358,14 @@ def _hyperbola_group(sample, t, which, height, digits, workers, passed):
     """(value, error, line value, line error) of one parameter set's times.
 
     Where the probes found a singularity off the real axis, windows of a decade,
-    each checked against the Bromwich line. Where they found none, one wide
-    window first (or as few as cover the times), checked against the line
-    too: a pole that the probes could not see (one with a small residue, or
-    in the left half-plane) may still stand outside it. Then windows of a decade for the points it cannot
-    meet, for want of nodes or where the line showed it off, each keeping the
-    better estimated value. Where the doubles' rounding alone stands far above
-    the tolerance, f is tiny against F's scale there: a decade's nodes magnify
-    the rounding about as much, and would only add values of F."""
+    each checked against the Bromwich line. Where they found none, one wide window
+    first (or as few as cover the times), checked against the line too: a pole that
+    the probes could not see (one with a small residue, or in the left half-plane)
+    may still stand outside it. Then windows of a decade for the points it cannot
+    meet, for want of nodes or where the line showed it off, each keeping the better
+    estimated value. Where the doubles' rounding alone stands far above the
+    tolerance, f is tiny against F's scale there: a decade's nodes magnify the
+    rounding about as much, and would only add values of F."""
     if (height > 0).any():
         return hyperbola(sample, t, which, workers=workers, passed=passed)
     ratio = wide_ratio(t)
