@@ -92,6 +92,34 @@ def test_a_faded_wave_still_checks_gwr_at_50_digits(F, times, method):
         assert abs(result.value[-1] - exact) <= result.error[-1] <= 1e-50
 
 
+# A point that needs a later level of GWR terms can stand on a plateau where
+# the estimates one and two terms shorter agree too well: each was 1.4-1.8
+# times short of the true error, far below the tolerance but unflagged.
+def _slab_flux(t):  # tanh(sqrt(s))/sqrt(s)
+    return 2 * mpmath.nsum(lambda n: mpmath.exp(-(2 * n + 1) ** 2 * mpmath.pi ** 2 * t / 4),
+                           [0, mpmath.inf])
+
+
+def _slab_centre(t):  # 1/(s cosh(sqrt(s)))
+    return 1 - 4 / mpmath.pi * mpmath.nsum(
+        lambda n: (-1) ** n / (2 * n + 1) * mpmath.exp(-(2 * n + 1) ** 2 * mpmath.pi ** 2 * t / 4),
+        [0, mpmath.inf])
+
+
+@pytest.mark.parametrize("F, t, digits, exact", [
+    ("tanh(sqrt(s))/sqrt(s)", 2.2753, 30, _slab_flux),
+    ("1/(s*cosh(sqrt(s)))", 0.1209, 20, _slab_centre),
+    ("1/sqrt(s) + 10000/((s+34.2)**2+94**2)", 4.4161, 30,
+     lambda t: 1 / mpmath.sqrt(mpmath.pi * t)
+     + 10000 * mpmath.exp(-mpmath.mpf("34.2") * t) * mpmath.sin(94 * t) / 94),
+])
+def test_gwr_estimate_covers_a_plateau_at_a_later_level(F, t, digits, exact):
+    result = invlap.invert(F, t, digits=digits, method="gwr", output="mpmath", full_output=True)
+    with mpmath.workdps(digits + 40):
+        wrong_by = abs(result.value - exact(mpmath.mpf(t)))
+    assert 0 < wrong_by <= 10 ** result.error_log10 <= 10.0 ** -digits * abs(float(result.value))
+
+
 # Where a method cannot be trusted the choice must go elsewhere, not merely be
 # flagged: growth faster than GWR's first sample ln2/t resolves, oscillation
 # whose poles a fixed Talbot contour passes by at late times.

@@ -278,7 +278,7 @@ private:
             shorter[i] = std::fabs(as_double(difference).value_or(
                 std::numeric_limits<double>::infinity()));
         }
-        return gwr_spread_error(std::fabs(value), spreads, count, false, 64 * M, shorter);
+        return gwr_spread_error(std::fabs(value), spreads, count, false, 64 * M, shorter, false);
     }
 
     static std::optional<double> as_double(const DoubleWord& v) {

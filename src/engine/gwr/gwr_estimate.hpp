@@ -16,9 +16,10 @@
 // spreads[1] = |e1 - e2|, `count` of them known) and from e0 to the
 // estimates of the sequences one and two shorter (shorter[0] and shorter[1],
 // 0 where there is none), or from a sequence that became stationary at
-// rho_bits bits.
+// rho_bits bits. `later_level`: the point missed the tolerance at an earlier
+// level of terms, and the shorter sequences are read more warily.
 double gwr_spread_error(double size, const double* spreads, std::size_t count, bool stationary,
-                        Bits rho_bits, const double* shorter);
+                        Bits rho_bits, const double* shorter, bool later_level);
 
 // log10(10^a + 10^b): two estimates added where they are carried as logarithms.
 double log10_of_sum(double a, double b);
@@ -52,7 +53,7 @@ inline constexpr int stationary_error_bits = 8;
 // in doubles they would vanish below the value's last bit, long before the
 // digits asked for.
 template <class A, class ToDouble>
-double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, ToDouble to_double) {
+double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, bool later_level, ToDouble to_double) {
     double spreads[2] = {0, 0};
     std::size_t count = 0;
     for (; count + 1 < rho.estimate_count && count < 2; ++count) {
@@ -65,7 +66,7 @@ double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, ToDouble to_double) {
         shorter[i] = std::fabs(to_double(rho.difference));
     }
     return gwr_spread_error(std::fabs(to_double(rho.latest_estimate())), spreads, count,
-                            rho.stationary, rho_bits, shorter);
+                            rho.stationary, rho_bits, shorter, later_level);
 }
 
 // log10 of the estimate above, for where it falls below the smallest normal
@@ -75,7 +76,7 @@ double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, ToDouble to_double) {
 // power of two into the double range, estimated there by the same rule, and
 // the power is added back in the logarithm.
 template <class A, class ToParts>
-double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts) {
+double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, bool later_level, ToParts to_parts) {
     using evaluation::log10_2;
     long size_exponent = 0;
     const double size = std::fabs(to_parts(rho.latest_estimate(), size_exponent));
@@ -123,6 +124,7 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, ToParts to_parts)
     }
     const double scaled_size =
         std::ldexp(size, static_cast<int>(std::max(size_exponent - common, -2000L)));
-    const double scaled = gwr_spread_error(scaled_size, spreads, count, false, rho_bits, shorter);
+    const double scaled =
+        gwr_spread_error(scaled_size, spreads, count, false, rho_bits, shorter, later_level);
     return std::log10(scaled) + static_cast<double>(common) * log10_2;
 }

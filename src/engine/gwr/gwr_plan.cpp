@@ -87,6 +87,7 @@ std::vector<GwrLevel> gwr_levels(std::uint32_t digits, std::uint64_t given_m) {
     for (std::uint64_t m = first;; m = static_cast<std::uint64_t>(std::ceil(level_growth * m))) {
         m = std::min(m, last);
         levels.push_back(gwr_level(m));
+        levels.back().later = levels.size() > 1;
         if (m == last) {
             break;
         }

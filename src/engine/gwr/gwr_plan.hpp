@@ -14,6 +14,9 @@ struct GwrLevel {
     std::uint64_t m;  // Gaver functionals
     Bits bits;        // working precision: the samples and the Gaver sums
     Bits rho_bits;    // the functionals and the rho algorithm
+    // Tried only after an earlier level missed the tolerance: the error
+    // estimate reads the shorter sequences more warily (gwr_estimate.cpp).
+    bool later = false;
 };
 
 // The levels tried in turn at each time point until the error estimate meets

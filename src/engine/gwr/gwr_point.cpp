@@ -36,11 +36,11 @@ PointResult GwrPointSolver::solve_at(Level& level, double t, const double* param
         set(*level.full, level.work->rho.latest_estimate());
         result.value = to_double(level.work->rho.latest_estimate());
         stationary = level.work->rho.stationary;
-        result.error = gwr_spread_error(level.work->rho, plan.rho_bits,
+        result.error = gwr_spread_error(level.work->rho, plan.rho_bits, plan.later,
                                         [](const WorkingValue& v) { return to_double(v); });
         if (result.error < std::numeric_limits<double>::min()) {
             result.error_log10 = gwr_spread_error_log10(
-                level.work->rho, plan.rho_bits,
+                level.work->rho, plan.rho_bits, plan.later,
                 [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
         }
     }

@@ -61,12 +61,13 @@ public:
         wynn_rho_over(functionals_, rho_, pacer_);
         limb_float::export_value(full, rho_.latest_estimate());
         result.value = to_double(full);
-        result.error = gwr_spread_error(rho_, level_.rho_bits, [&](const limb_float::Value<M>& v) {
-            return limb_double(v, rho_scratch_);
-        });
+        result.error = gwr_spread_error(rho_, level_.rho_bits, level_.later,
+                                        [&](const limb_float::Value<M>& v) {
+                                            return limb_double(v, rho_scratch_);
+                                        });
         if (result.error < std::numeric_limits<double>::min()) {
             result.error_log10 = gwr_spread_error_log10(
-                rho_, level_.rho_bits, [&](const limb_float::Value<M>& v, long& e) {
+                rho_, level_.rho_bits, level_.later, [&](const limb_float::Value<M>& v, long& e) {
                     limb_float::export_value(rho_scratch_, v);
                     return to_double_2exp(rho_scratch_, e);
                 });

@@ -57,8 +57,9 @@ private:
             DoubleRowSampler plain(row, 0);
             gwr_invert_at(*levels_[l].tables, plain, t, work);
             const double value = to_double(work.rho.latest_estimate());
-            const double truncation = gwr_spread_error(
-                work.rho, level.rho_bits, [](const WorkingValue& v) { return to_double(v); });
+            const double truncation =
+                gwr_spread_error(work.rho, level.rho_bits, level.later,
+                                 [](const WorkingValue& v) { return to_double(v); });
             double rounding = 0;
             for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
                 DoubleRowSampler nudged(row, nudge_seed(t, row, job_.width, draw));
@@ -117,10 +118,11 @@ PointResult invert_value_samples(double t, const ValueVector& samples, std::uint
     ValueRowSampler sampler(samples);
     gwr_invert_at(tables, sampler, t, work);
     PointResult result{to_double(work.rho.latest_estimate()),
-                       gwr_spread_error(work.rho, bits, [](const WorkingValue& v) { return to_double(v); })};
+                       gwr_spread_error(work.rho, bits, false,
+                                        [](const WorkingValue& v) { return to_double(v); })};
     if (result.error < std::numeric_limits<double>::min()) {
         result.error_log10 = gwr_spread_error_log10(
-            work.rho, bits, [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
+            work.rho, bits, false, [](const WorkingValue& v, long& e) { return to_double_2exp(v, e); });
     }
     long largest = all_samples_zero;
     for (const WorkingValue& sample : samples) {
