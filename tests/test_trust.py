@@ -120,6 +120,31 @@ def test_gwr_estimate_covers_a_plateau_at_a_later_level(F, t, digits, exact):
     assert 0 < wrong_by <= 10 ** result.error_log10 <= 10.0 ** -digits * abs(float(result.value))
 
 
+# Where F falls like e^(-a sqrt(s)), f at small t lies far below the terms of
+# Talbot's usual contour (K0(sqrt(s))/s at t = 0.001: 5e-112 against terms of
+# about 1): moved out to the saddle of e^(st) F(s), the contour meets the
+# tolerance with ordinary node counts, and its slower convergence there is
+# in the estimate.
+def _theis(t):
+    return mpmath.e1(1 / (4 * t)) / 2
+
+
+@pytest.mark.parametrize("F, t, exact, method", [
+    ("besselk(0, sqrt(s))/s", 0.001, _theis, "talbot"),
+    ("besselk(0, sqrt(s))/s", 0.001, _theis, "auto"),
+    ("besselk(0, sqrt(s))/s", 0.006157530231608739, _theis, "talbot"),
+    ("exp(-sqrt(s))/s", 0.004207570289022627,
+     lambda t: mpmath.erfc(1 / (2 * mpmath.sqrt(t))), "talbot"),
+    ("exp(-sqrt(s))/(sqrt(s)*(sqrt(s)+1))", 0.004207570289022627,
+     lambda t: mpmath.exp(1 + t) * mpmath.erfc(1 / (2 * mpmath.sqrt(t)) + mpmath.sqrt(t)), "talbot"),
+])
+def test_talbot_reaches_a_tiny_f_through_the_saddle(F, t, exact, method):
+    result = invlap.invert(F, t, method=method, output="mpmath", full_output=True)
+    with mpmath.workdps(60):
+        wrong_by = abs(result.value - exact(mpmath.mpf(t)))
+    assert wrong_by <= result.error <= 1e-15 * abs(result.value)
+
+
 # Where a method cannot be trusted the choice must go elsewhere, not merely be
 # flagged: growth faster than GWR's first sample ln2/t resolves, oscillation
 # whose poles a fixed Talbot contour passes by at late times.

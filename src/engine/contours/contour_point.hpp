@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/contours/contour_rules.hpp"
+#include "engine/contours/contour_saddle.hpp"
 #include "engine/contours/contour_sampler.hpp"
 #include "engine/methods/method_registry.hpp"
 #include "engine/placement/method_validity.hpp"
@@ -43,10 +44,17 @@ private:
         bool proven = true;
     };
     Placement place(std::uint64_t m, double t, const double* parameters);
-    void invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t, double shift,
-                arb_ptr out);
-    PointResult solve_at(Level& level, double t, double shift, const double* parameters,
-                         std::string* text, std::size_t text_digits);
+    // The rule for f(t) on the contour of time `scaled` (t, or less where the
+    // contour is moved out to the saddle: contour_saddle.cpp).
+    void invert(Level& level, const ContourNodes& nodes, std::uint64_t m, double t, double scaled,
+                double shift, arb_ptr out);
+    PointResult solve_at(Level& level, double t, double scaled, double shift,
+                         const double* parameters, std::string* text, std::size_t text_digits);
+    // The time whose contour of m nodes crosses the real axis at the saddle of
+    // e^(st) F(s) (`saddle`, found for the point), where that lies beyond the
+    // usual crossing and the larger contour is placed as soundly; t otherwise.
+    double saddle_time(std::uint64_t m, double t, const std::optional<double>& saddle,
+                       const Placement& placement, const double* parameters);
 
     const Program& program_;
     const ContourRule& rule_;
@@ -56,6 +64,7 @@ private:
     bool third_rule_;  // the (m + 1)-node rule guards the spread (contour_point.cpp)
     MethodValidity* validity_;
     std::deque<Level> levels_;  // a deque: levels added later never move the others
+    std::optional<RealAxisSaddle> saddle_;  // wrapping contours only, made on first use
 };
 
 // Talbot's contour and the Bromwich line with Euler summation as

@@ -35,6 +35,8 @@ public:
     // right of the singularities and reaches up with more nodes, rather than
     // on a contour that wraps them, which must enclose them.
     virtual bool vertical_line() const = 0;
+    // Where the nodes for t = 1 cross (or stand on) the real axis.
+    virtual double real_crossing(std::uint64_t m) const = 0;
 
 protected:
     ~ContourRule() = default;

@@ -32,6 +32,9 @@ public:
     void nodes(std::uint64_t m, slong prec, ContourNodes& out) const override;
     void point(acb_ptr z, std::uint64_t m, arb_srcptr p, slong prec) const override;
     bool vertical_line() const override { return true; }
+    double real_crossing(std::uint64_t m) const override {
+        return static_cast<double>(m) * std::log(10.0) / 3.0;
+    }
 };
 
 // z(p) = A + i pi p, A = M ln(10) / 3

@@ -59,6 +59,7 @@ public:
     void nodes(std::uint64_t m, slong prec, ContourNodes& out) const override;
     void point(acb_ptr z, std::uint64_t m, arb_srcptr theta, slong prec) const override;
     bool vertical_line() const override { return false; }
+    double real_crossing(std::uint64_t m) const override { return 0.4 * static_cast<double>(m); }
 };
 
 // r = 2M/5, the contour's crossing of the real axis at t = 1.
