@@ -27,8 +27,8 @@
 
 // The estimates kept for the error estimate: the latest and the two before it.
 constexpr std::size_t kept_rho_estimates = 3;
-// And those of the sequences one and two functionals shorter.
-constexpr std::size_t kept_shorter_estimates = 2;
+// And those of the sequences one, two and three functionals shorter.
+constexpr std::size_t kept_shorter_estimates = 3;
 
 // The vectors and scratch values of the acceleration, made once per call for
 // sequences of length m >= 1 and reused for every time point.
@@ -67,7 +67,7 @@ struct RhoTable {
     // fast they settle is what an error estimate can be made of.
     std::vector<Value> estimates;
     std::size_t estimate_count = 0;
-    // The estimates of the sequences one and two shorter: shorter[i] is that
+    // The estimates of the sequences one to three shorter: shorter[i] is that
     // of G_1 ... G_(m-1-i), the (i+2)-th highest entry of the latest even
     // column that has one. They come from other runs of functionals than the
     // estimates above, which all end at G_m, and so see a bias those share:

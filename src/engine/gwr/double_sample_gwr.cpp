@@ -272,7 +272,7 @@ private:
             spreads[count] = std::fabs(as_double(difference).value_or(
                 std::numeric_limits<double>::infinity()));
         }
-        double shorter[kept_shorter_estimates] = {0, 0};
+        double shorter[kept_shorter_estimates] = {};
         for (std::size_t i = 0; i < rho.shorter_count(l); ++i) {
             rho.arithmetic().sub(difference, rho.estimate(l, 0), rho.shorter(l, i));
             shorter[i] = std::fabs(as_double(difference).value_or(

@@ -14,7 +14,7 @@
 // The estimated absolute error of an estimate of size |value| from the
 // spreads between the latest rho estimates (spreads[0] = |e0 - e1|,
 // spreads[1] = |e1 - e2|, `count` of them known) and from e0 to the
-// estimates of the sequences one and two shorter (shorter[0] and shorter[1],
+// estimates of the sequences one to three shorter (shorter[0] to shorter[2],
 // 0 where there is none), or from a sequence that became stationary at
 // rho_bits bits. `later_level`: the point missed the tolerance at an earlier
 // level of terms, and the shorter sequences are read more warily.
@@ -60,7 +60,7 @@ double gwr_spread_error(RhoTable<A>& rho, Bits rho_bits, bool later_level, ToDou
         rho.a.sub(rho.difference, rho.estimates[count], rho.estimates[count + 1]);
         spreads[count] = std::fabs(to_double(rho.difference));
     }
-    double shorter[kept_shorter_estimates] = {0, 0};
+    double shorter[kept_shorter_estimates] = {};
     for (std::size_t i = 0; i < rho.shorter_count; ++i) {
         rho.a.sub(rho.difference, rho.estimates[0], rho.shorter[i]);
         shorter[i] = std::fabs(to_double(rho.difference));
@@ -87,8 +87,8 @@ double gwr_spread_error_log10(RhoTable<A>& rho, Bits rho_bits, bool later_level,
         rho.a.sub(rho.difference, rho.estimates[count], rho.estimates[count + 1]);
         spreads[count] = std::fabs(to_parts(rho.difference, exponents[count]));
     }
-    double shorter[kept_shorter_estimates] = {0, 0};
-    long shorter_exponents[kept_shorter_estimates] = {0, 0};
+    double shorter[kept_shorter_estimates] = {};
+    long shorter_exponents[kept_shorter_estimates] = {};
     for (std::size_t i = 0; i < rho.shorter_count; ++i) {
         rho.a.sub(rho.difference, rho.estimates[0], rho.shorter[i]);
         shorter[i] = std::fabs(to_parts(rho.difference, shorter_exponents[i]));
