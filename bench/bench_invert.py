@@ -14,8 +14,11 @@ Prints, against the goals:
     worst digits reached and microseconds per point, beside mpmath's methods;
   * "auto" against GWR alone on the smooth pairs (goal: at most 10 % slower);
   * vectorized NumPy callables on a 1000-point grid t in [1e-2, 1e2]: microseconds per
-    point all-in and digits (goal: <= 2 us at >= 13 digits).
-Sections: simple, radial, honesty, methods, auto, vectorized (all by default).
+    point all-in and digits (goal: <= 2 us at >= 13 digits);
+  * the Theis function K0(sqrt s)/s at early times, where f is tiny against F's
+    samples: seconds per point, points met and the worst relative error, beside
+    mpmath's talbot and cohen.
+Sections: simple, radial, honesty, methods, auto, vectorized, early (all by default).
 Each time is the best of several rounds, so that a busy machine's interruptions drop
 out; ratios are taken within this one run. --quick skips mpmath.
 """
@@ -177,8 +180,42 @@ def vectorized_section():
                   f"{-np.log10(error.max()):5.1f} digits (of max(|f|, 1))")
 
 
+THEIS = "besselk(0, sqrt(s))/s"
+EARLY_TIMES = np.geomspace(1e-3, 1e-2, 8)
+
+
+def early_section(quick):
+    print("\nTheis K0(sqrt s)/s at early times t in [1e-3, 1e-2] (f from 5e-112 to 2.7e-13), "
+          "15 digits, one worker")
+    with mpmath.workdps(60):
+        exact = [mpmath.e1(1 / (4 * mpmath.mpf(t))) / 2 for t in EARLY_TIMES]
+
+    def report(name, seconds, values):
+        with mpmath.workdps(60):
+            relative = [float(abs(mpmath.mpf(v) - x) / x) for v, x in zip(values, exact)]
+        print(f"  {name:>14}: {seconds / EARLY_TIMES.size:8.4f} s per point, "
+              f"worst relative error {max(relative):.1e}")
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        seconds = best_of(2, lambda: invlap.invert(THEIS, EARLY_TIMES, workers=1))
+        result = invlap.invert(THEIS, EARLY_TIMES, workers=1, full_output=True, output="mpmath")
+    met = sum(e <= 1e-15 * abs(float(v)) for v, e in zip(result.value, result.error))
+    report("invlap auto", seconds, result.value)
+    print(f"  {'':>14}  {met}/{EARLY_TIMES.size} points met")
+    if not quick:
+        def F(s):
+            return mpmath.besselk(0, mpmath.sqrt(s)) / s
+        for method in ("talbot", "cohen"):
+            with mpmath.workdps(15):
+                values = [mpmath.invertlaplace(F, t, method=method) for t in EARLY_TIMES]
+            report("mpmath " + method,
+                   mpmath_per_point(F, EARLY_TIMES, 15, method) * EARLY_TIMES.size, values)
+
+
 SECTIONS = {"simple": simple_section, "radial": radial_section, "honesty": honesty_section,
-            "methods": methods_section, "auto": auto_section, "vectorized": vectorized_section}
+            "methods": methods_section, "auto": auto_section, "vectorized": vectorized_section,
+            "early": early_section}
 
 
 def main():
@@ -186,7 +223,7 @@ def main():
     chosen = [a for a in sys.argv[1:] if a in SECTIONS] or list(SECTIONS)
     for name in chosen:
         section = SECTIONS[name]
-        if name in ("simple", "radial", "methods"):
+        if name in ("simple", "radial", "methods", "early"):
             section(quick)
         else:
             section()
