@@ -160,6 +160,10 @@ class _Walker:
 
     def _call(self, node):
         name = node.func.id
+        if len(node.args) == 1 and name == "exp":
+            split = self._split_exponent(node.args[0])
+            if split is not None:
+                return split
         if len(node.args) == 1 and name in ("exp", "sinh", "cosh", "tanh"):
             slope = self._slope(node.args[0])
             if slope is not None and slope != 0:
@@ -180,6 +184,42 @@ class _Walker:
             if any(d != 0 for d, _ in self.walk(argument)):
                 raise _Refused  # a delay inside a function: no shift takes it out
         return self._whole(node)
+
+    def _split_exponent(self, node):
+        """exp(a s + R) as the delay -a times exp(R), where the exponent is a sum
+        of a term linear in s and others free of delays (exp(-s - sqrt(s)), a
+        delay beside a diffusion front, is the common case); None where it is not
+        such a sum."""
+        summands = self._summands(node)
+        if len(summands) < 2:
+            return None
+        slope = mpmath.mpf(0)
+        rest = []
+        for sign, part in summands:
+            a = self._slope(part)
+            if a is None:
+                rest.append((sign, part))
+            else:
+                slope += sign * a
+        if slope == 0:
+            return None
+        for _, part in rest:
+            if any(d != 0 for d, _ in self.walk(part)):
+                raise _Refused  # a delay inside the exponent's other terms
+        if not rest:
+            return {(-slope, None): mpmath.mpf(1)}
+        text = " + ".join(f"{'-' if sign < 0 else ''}({self.source.fragment(part)})"
+                          for sign, part in rest)
+        return {(-slope, f"exp({text})"): mpmath.mpf(1)}
+
+    def _summands(self, node, sign=1):
+        """The terms of a sum as (sign, node), through + - and unary signs."""
+        if isinstance(node, ast.BinOp) and isinstance(node.op, (ast.Add, ast.Sub)):
+            right_sign = -sign if isinstance(node.op, ast.Sub) else sign
+            return self._summands(node.left, sign) + self._summands(node.right, right_sign)
+        if isinstance(node, ast.UnaryOp) and isinstance(node.op, (ast.USub, ast.UAdd)):
+            return self._summands(node.operand, -sign if isinstance(node.op, ast.USub) else sign)
+        return [(sign, node)]
 
     def _slope(self, node):
         """a where node is a * s for a constant a, else None."""
