@@ -154,19 +154,21 @@ void ContourPointSolver::invert(Level& level, const ContourNodes& nodes, std::ui
     // quotient costs about two products, and the sample itself only a few.
     ArbValue inverse_time;
     arb_inv(inverse_time.get(), contour_time.get(), node_prec);
-    AcbValue u, s, factor, moved_value;
+    AcbValue s, factor, moved_value;
     ArbValue sum;
     for (std::size_t k = 0; k < nodes.z.size(); ++k) {
-        acb_mul_arb(u.get(), nodes.z[k].get(), inverse_time.get(), node_prec);
-        acb_set(s.get(), u.get());
+        acb_mul_arb(s.get(), nodes.z[k].get(), inverse_time.get(), node_prec);
+        if (moved) {
+            // e^(u (t - scaled)) at u = z_k / scaled, before the shift moves s.
+            acb_mul_arb(factor.get(), s.get(), advance.get(), prec);
+            acb_exp(factor.get(), factor.get(), prec);
+        }
         if (shift != 0.0) {
             arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), node_prec);
         }
         slong accuracy = 0;
         acb_srcptr value = level.sampler->next(contour, nodes.parameter[k].get(), s.get(), accuracy);
         if (moved) {
-            acb_mul_arb(factor.get(), u.get(), advance.get(), prec);
-            acb_exp(factor.get(), factor.get(), prec);
             acb_mul(moved_value.get(), value, factor.get(), prec);
             value = moved_value.get();
         }
