@@ -3,6 +3,7 @@ every value either meets the tolerance with an estimate that covers its true
 error, or is flagged (its estimate misses the tolerance), and the classes the
 shift theorem and the singularity scan exist for are met outright."""
 
+import math
 import warnings
 
 import mpmath
@@ -164,6 +165,46 @@ def test_auto_leaves_a_method_the_singularities_refute(F, t, exact, refused):
     assert abs(result.value - exact) <= 1e-14 * abs(exact)
 
 
+# e^(-a/s) makes f oscillate (J0(2 sqrt t) for e^(-1/s)/s) while its real
+# samples near ln2/t fall below e^(-t/ln2): GWR's value at t = 3000 was 0
+# with an estimate of 3e-29, beside f = -0.028, by name and chosen by auto,
+# and so too where 1/s holds the real axis up. The Bromwich line must reach
+# above the saddles at +-i sqrt(a/t) (1e5: it stopped below them and claimed
+# 1e-16 on a value 3 % off).
+@pytest.mark.parametrize("method", ["auto", "gwr"])
+@pytest.mark.parametrize("F, f", [
+    ("exp(-1/s)/s", lambda t: mpmath.besselj(0, 2 * mpmath.sqrt(t))),
+    ("1/s + exp(-1/s)/s", lambda t: 1 + mpmath.besselj(0, 2 * mpmath.sqrt(t))),
+    ("exp(-4/s)/s**2", lambda t: mpmath.sqrt(t / 4) * mpmath.besselj(1, 4 * mpmath.sqrt(t))),
+])
+def test_an_essential_singularity_keeps_real_samples_away_at_late_times(F, f, method):
+    times = np.array([3000.0, 1e4, 1e5])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, method=method, full_output=True)
+    with mpmath.workdps(40):
+        for t, value, error in zip(times, result.value, result.error):
+            wrong_by = abs(mpmath.mpf(value) - f(mpmath.mpf(t)))
+            assert wrong_by <= error or not error <= 1e-15 * abs(value)
+    if method == "auto":
+        assert np.all(result.error[:2] <= 1e-15 * np.abs(result.value[:2]))
+        assert "gwr" not in result.method
+
+
+def test_a_value_past_the_double_range_returns_an_infinite_estimate():
+    # e^712 is right to hundreds of digits, and its estimate, 3e-136, was once
+    # reported beside the double inf it overflows to.
+    exact = invlap.invert("1/(s**4-1)", 712.0, output="mpmath", full_output=True)
+    with mpmath.workdps(40):
+        wrong_by = abs(exact.value - (mpmath.sinh(712) - mpmath.sin(712)) / 2)
+        assert wrong_by <= exact.error <= 1e-15 * exact.value
+    result = invlap.invert("1/(s**4-1)", [712.0, 1.0], full_output=True)
+    assert np.isinf(result.value[0]) and result.error[0] == np.inf
+    assert result.error[1] < 1e-15
+    # f(0+) = inf is exact.
+    assert invlap.invert("1/sqrt(s)", 0.0, full_output=True).error == 0
+
+
 @pytest.mark.parametrize("method", ["gwr", "stehfest"])
 def test_a_real_axis_method_asked_for_on_growth_is_flagged(method):
     # e^t at t = 10: every sample k ln2/10 < 1 lies left of the pole at s = 1.
@@ -291,6 +332,20 @@ def test_double_callables_estimate_what_they_return(case, vectorized):
         warnings.simplefilter("ignore", invlap.AccuracyWarning)
         result = invlap.invert(F, [1.0, t], vectorized=vectorized, full_output=True)
     assert abs(result.value[1] - exact) <= result.error[1]
+
+
+# A callable of real s only leaves GWR and Stehfest their samples at k ln2/t,
+# which for e^(-1/s)/s (f = J0(2 sqrt t)) fall like e^(-t/(k ln2)): at
+# t = 1e4 every one underflowed or nearly, and GWR said 0 with an estimate
+# of 1e-322 beside f = -0.015.
+@pytest.mark.parametrize("method", ["auto", "gwr", "stehfest"])
+def test_real_samples_that_vanish_faster_than_a_power_are_flagged(method):
+    def F(s):
+        return math.exp(-1 / s) / s  # real s only: math refuses complex
+
+    with pytest.warns(invlap.AccuracyWarning, match="at 3 of 3 points"):
+        result = invlap.invert(F, [300.0, 1e4, 1e5], method=method, full_output=True)
+    assert np.all(result.error == np.inf)
 
 
 NUMPY_NAMES = {"sqrt": np.sqrt, "exp": np.exp, "log": np.log, "sin": np.sin, "cos": np.cos,

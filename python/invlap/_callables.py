@@ -30,6 +30,9 @@ LN2 = math.log(2.0)
 STEHFEST_MAX_TERMS = 30
 # f(0+) = lim s F(s) is read off s = 2^16, 2^32, 2^48, 2^64 for doubles.
 DOUBLE_LIMIT_EXPONENTS = (16, 32, 48, 64)
+# Below this ratio of the first real sample to the second F falls towards
+# s = 0 faster than a power (see _unseen_oscillation).
+VANISHING_RATIO = 2.0 ** -30
 # A contour shifted past a real singularity sigma > 0 crosses at sigma times this.
 SHIFT_MARGIN = 1.25
 # The line's nodes must reach this many times above the highest singularity
@@ -192,12 +195,35 @@ def _real_axis_doubles(calls, points, rows, method, options):
     s = _steps(2 * max(terms)) * (LN2 / t)[:, None]
     samples = _double_samples(calls, s, points.parameters[rows], points.names)
     if method == "stehfest":
-        return (*stehfest(samples, t, terms[0]), names)
-    v = np.empty(t.size)
-    e = np.empty(t.size)
-    _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
-                                  workers=options.workers, progress=None)
+        v, e = stehfest(samples, t, terms[0])
+    else:
+        v = np.empty(t.size)
+        e = np.empty(t.size)
+        _engine.invert_double_samples(np.ascontiguousarray(t), samples, terms, v, e,
+                                      workers=options.workers, progress=None)
+    e[_unseen_oscillation(calls, samples, points.parameters[rows], points.names)] = np.inf
     return v, e, names
+
+
+def _unseen_oscillation(calls, samples, parameters, names):
+    """Rows whose samples fall towards s = 0 faster than any power: F like
+    e^(-a/s), whose f oscillates (e^(-1/s)/s is J0(2 sqrt t)) where real
+    samples near ln2/t see only e^(-t/ln2). GWR made 0 of J0(200) with an
+    estimate of 1e-322 from them. A power s^n falls by 2^-n from the second
+    sample to the first; this by e^(-at/(2 ln2)), to 0 where it underflows.
+    A row all of 0 says the same where F is not 0 at s = 1."""
+    first = np.abs(samples[:, 0])
+    second = np.abs(samples[:, 1])
+    nonzero = np.any(samples != 0, axis=1)
+    # A first sample of 0 beside later ones that are not: underflow, no zero
+    # of F (which a second sample would not share with it).
+    vanishing = (first < VANISHING_RATIO * second) | ((first == 0) & nonzero)
+    nought = ~nonzero
+    if nought.any():
+        rows = np.flatnonzero(nought)
+        at_one = _double_samples(calls, np.ones((rows.size, 1)), parameters[rows], names)
+        vanishing[rows] = at_one[:, 0] != 0
+    return vanishing
 
 
 def _contour_doubles(calls, points, rows, method, options):

@@ -44,7 +44,7 @@ constexpr double most_line_nodes = 4096.0;
 
 MethodValidity::MethodValidity(const Program& program, std::uint32_t digits,
                                const ScanWindow& window)
-    : program_(program), digits_(digits), window_(window) {}
+    : program_(program), digits_(digits), window_(window), essential_(program) {}
 
 SharedScan& MethodValidity::scan(const double* parameters) {
     const std::size_t count = program_.parameter_count();
@@ -77,6 +77,23 @@ bool MethodValidity::real_axis_allows(double t, const double* parameters) {
 
 Oscillation MethodValidity::oscillation(double t, const double* parameters) {
     SharedScan& shared = scan(parameters);
+    const Oscillation scanned = scanned_oscillation(t, shared);
+    if (scanned == Oscillation::present) {
+        return scanned;
+    }
+    // The probe's samples outside the scan's lock: they are this worker's.
+    double sigma = 0.0;
+    {
+        const std::lock_guard<std::mutex> held(shared.lock);
+        if (!shared.scan.sigma_found()) {
+            return scanned;
+        }
+        sigma = shared.scan.sigma();
+    }
+    return essential_.oscillation_height(sigma, t, parameters) ? Oscillation::present : scanned;
+}
+
+Oscillation MethodValidity::scanned_oscillation(double t, SharedScan& shared) {
     const std::lock_guard<std::mutex> held(shared.lock);
     SingularityScan& found = shared.scan;
     if (!found.sigma_found() || !std::isfinite(found.sigma())) {
@@ -128,17 +145,28 @@ bool MethodValidity::distant_waves(double t, const double* parameters) {
 
 std::optional<LinePlan> MethodValidity::bromwich_line(double t, const double* parameters) {
     SharedScan& shared = scan(parameters);
-    const std::lock_guard<std::mutex> held(shared.lock);
-    SingularityScan& found = shared.scan;
-    const double sigma = found.sigma();
-    if (!found.sigma_found()) {
-        return LinePlan{0.0, 0};  // F unknown: the line at its usual place
+    double sigma = 0.0;
+    double height = 0.0;
+    {
+        const std::lock_guard<std::mutex> held(shared.lock);
+        SingularityScan& found = shared.scan;
+        sigma = found.sigma();
+        if (!found.sigma_found()) {
+            return LinePlan{0.0, 0};  // F unknown: the line at its usual place
+        }
+        if (!std::isfinite(sigma)) {
+            // Nothing singular in the window: the line at the usual place.
+            return sigma < 0 ? std::optional(LinePlan{0.0, 0}) : std::nullopt;
+        }
+        height = found.height_from(sigma - relevant_width(t));
     }
-    if (!std::isfinite(sigma)) {
-        // Nothing singular in the window: the line at the usual place.
-        return sigma < 0 ? std::optional(LinePlan{0.0, 0}) : std::nullopt;
+    // The saddles of an essential singularity at sigma stand where the scan
+    // sees nothing: the line must reach above them too (outside the lock:
+    // the probe's samples are this worker's).
+    const std::optional<double> saddles = essential_.oscillation_height(sigma, t, parameters);
+    if (saddles) {
+        height = std::max(height, *saddles);
     }
-    const double height = found.height_from(sigma - relevant_width(t));
     const double nodes = std::ceil(line_reach_factor * height * t / (2.0 * M_PI));
     if (!(nodes <= most_line_nodes)) {
         return std::nullopt;

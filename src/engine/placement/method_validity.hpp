@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/placement/essential_singularity.hpp"
 #include "engine/placement/scan_registry.hpp"
 
 struct LinePlan {
@@ -49,7 +50,9 @@ public:
     // far enough left). Where one
     // does, f oscillates, which real samples cannot see: a real-axis estimate
     // that misses the tolerance may miss it by any amount, and one that meets
-    // it is less sure than on a smooth f.
+    // it is less sure than on a smooth f. An essential singularity of the
+    // e^(-a/s) kind at the rightmost one makes f oscillate too (present),
+    // though the scan sees it only as a box it cannot prove.
     Oscillation oscillation(double t, const double* parameters);
 
     // Whether a singularity off the real axis may stand left of those that
@@ -69,6 +72,7 @@ public:
 
 private:
     SharedScan& scan(const double* parameters);
+    Oscillation scanned_oscillation(double t, SharedScan& shared);
     // How far left of sigma a singularity still matters at time t: where its
     // growth e^(Re s t) falls 10^-(digits + 10) below the rightmost one's.
     double relevant_width(double t) const;
@@ -76,6 +80,7 @@ private:
     const Program& program_;
     std::uint32_t digits_;
     ScanWindow window_;
+    EssentialSingularityProbe essential_;
     // The scans this worker used last, most recent first, so that a point
     // finds its scan without the registry's lock.
     struct Recent {
