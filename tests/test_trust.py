@@ -203,6 +203,11 @@ def test_a_value_past_the_double_range_returns_an_infinite_estimate():
     assert result.error[1] < 1e-15
     # f(0+) = inf is exact.
     assert invlap.invert("1/sqrt(s)", 0.0, full_output=True).error == 0
+    # Talbot by name before a delay's front (f = 0): its sum overflowed to a
+    # spread as large as itself, -inf, once taken as met because infinite.
+    with pytest.warns(invlap.AccuracyWarning, match="at 1 of 2 points"):
+        talbot = invlap.invert("exp(-s)*exp(-sqrt(s))/s", [0.5, 1.5], method="talbot")
+    assert np.isnan(talbot[0])
 
 
 @pytest.mark.parametrize("method", ["gwr", "stehfest"])
@@ -239,6 +244,19 @@ def test_a_delay_inside_a_sum_in_the_exponent_is_shifted(F, delay, exact):
         for t, value, error in zip(times, result.value, result.error):
             f = exact(mpmath.mpf(t)) if t > delay else 0
             assert abs(value - f) <= error <= 1e-30 * max(abs(f), 1)
+
+
+# exp(-d s) G(s) is a delay only where G is a transform of a causal g: I0(s)
+# grows like e^s, and exp(-s) I0(s), 1/(pi sqrt(t (2 - t))) on (0, 2), came
+# back as 0 before t = 1 with an estimate of 0.
+def test_no_delay_is_taken_out_where_the_rest_grows_exponentially():
+    times = np.array([0.01, 0.3, 0.78, 1.5])
+    result = invlap.invert("exp(-s)*besseli(0, s)", times, full_output=True)
+    assert result.shifts == ()
+    with mpmath.workdps(40):
+        for t, value, error in zip(times, result.value, result.error):
+            exact = 1 / (mpmath.pi * mpmath.sqrt(t * (2 - mpmath.mpf(t))))
+            assert abs(value - exact) <= error <= 1e-15 * exact
 
 
 def test_the_estimate_covers_the_returned_double():

@@ -18,6 +18,7 @@ from invlap._integers import checked_integer
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
 from invlap._shift_sum import invert_shifted
+from invlap._causal import grows_exponentially
 from invlap._shifts import decompose
 from invlap.expression import CompiledExpression, compile_expression
 from invlap._rules import (COMPLEX_EXPRESSION_METHODS, EXPRESSION_METHODS, METHOD_NAMES,
@@ -332,8 +333,16 @@ def _shifted(F, points, options):
     positive = points.t[points.t > 0]
     if positive.size == 0:
         return None
-    return decompose(_printed_text(F, compiled), points.names, float(positive.max()),
-                     options.digits + 20)
+    shifted = decompose(_printed_text(F, compiled), points.names, float(positive.max()),
+                        options.digits + 20)
+    if shifted is None:
+        return None
+    rows = np.unique(points.parameters, axis=0) if points.names else np.empty((1, 0))
+    for text in shifted.groups:
+        for row in rows:
+            if grows_exponentially(text, dict(zip(points.names, row.tolist()))):
+                return None  # not a causal g: the ordinary methods judge F
+    return shifted
 
 
 def _printed_text(F, compiled):

@@ -81,6 +81,26 @@ void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, double safety, Poi
     result.error = arf_get_d(e, ARF_RND_UP);
 }
 
+// Whether the estimate (safety times the spread, plus the ball's radius)
+// is at most 2^-16 of the value, in Arb: for values past the double range,
+// where the doubles cannot compare them. A value that overflows the double
+// but stands that far above its spread is one the method vouches for.
+bool within_estimate_share(arb_srcptr spread, arb_srcptr fine, double safety) {
+    constexpr slong share_bits = 16;
+    ArbValue estimate;
+    arf_abs(arb_midref(estimate.get()), arb_midref(spread));
+    arf_mul_ui(arb_midref(estimate.get()), arb_midref(estimate.get()),
+               static_cast<ulong>(safety), 64, ARF_RND_UP);
+    ArbValue radius;
+    arf_set_mag(arb_midref(radius.get()), arb_radref(fine));
+    arf_add(arb_midref(estimate.get()), arb_midref(estimate.get()), arb_midref(radius.get()), 64,
+            ARF_RND_UP);
+    ArbValue bound;
+    arf_abs(arb_midref(bound.get()), arb_midref(fine));
+    arf_mul_2exp_si(arb_midref(bound.get()), arb_midref(bound.get()), -share_bits);
+    return arf_cmp(arb_midref(estimate.get()), arb_midref(bound.get())) <= 0;
+}
+
 // The nodes are made with guard bits and then taken as exact points (their
 // midpoints, contour_node_cache.cpp): F is then sampled at exactly known s, whose ball is as narrow
 // as dividing by t makes it, and F's value comes out to the working
@@ -229,6 +249,13 @@ PointResult ContourPointSolver::solve_at(Level& level, double t, double scaled, 
         const double safety = scaled != t ? moved_spread_safety : spread_safety;
         result.error = safety * std::fabs(midpoint_double(spread.get())) + radius_double(fine.get());
         carry_small_estimate(spread.get(), fine.get(), safety, result);
+        if (std::isinf(result.value) && !within_estimate_share(spread.get(), fine.get(), safety)) {
+            // A sum past the double range whose spread is of its own size says
+            // nothing (Talbot by name before a delay's front, where f = 0,
+            // came to -inf): no value, rather than an infinite one that the
+            // tolerance would take as f's own.
+            result.value = std::nan("");
+        }
     }
     if (text != nullptr) {
         WorkingValue middle(bits);

@@ -76,7 +76,8 @@ PointResult AutoPointSolver::solve(double t, const double* parameters, std::stri
         }
         // A NaN candidate never wins; an infinite estimate wins only over nothing.
         if (!have || relative_error(candidate) < relative_error(best) ||
-            (std::isnan(best.error) && !std::isnan(candidate.error))) {
+            (std::isnan(best.error) && !std::isnan(candidate.error)) ||
+            (std::isnan(best.value) && !std::isnan(candidate.value))) {
             best = candidate;
             best_text = std::move(candidate_text);
             have = true;
