@@ -59,15 +59,19 @@ double radius_double(arb_srcptr ball) { return mag_get_d(arb_radref(ball)); }
 // of it a double can hold.
 constexpr slong double_range_exponent = -1000;
 
-void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, double safety, PointResult& result) {
-    ArbValue estimate;
-    arf_abs(arb_midref(estimate.get()), arb_midref(spread));
-    arf_mul_ui(arb_midref(estimate.get()), arb_midref(estimate.get()),
-               static_cast<ulong>(safety), 64, ARF_RND_UP);
+// The estimate, safety times the spread plus the ball's radius, rounded up
+// in Arb: out's midpoint.
+void estimate_in_arb(arb_srcptr spread, arb_srcptr fine, double safety, arb_ptr out) {
+    arf_abs(arb_midref(out), arb_midref(spread));
+    arf_mul_ui(arb_midref(out), arb_midref(out), static_cast<ulong>(safety), 64, ARF_RND_UP);
     ArbValue radius;
     arf_set_mag(arb_midref(radius.get()), arb_radref(fine));
-    arf_add(arb_midref(estimate.get()), arb_midref(estimate.get()), arb_midref(radius.get()), 64,
-            ARF_RND_UP);
+    arf_add(arb_midref(out), arb_midref(out), arb_midref(radius.get()), 64, ARF_RND_UP);
+}
+
+void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, double safety, PointResult& result) {
+    ArbValue estimate;
+    estimate_in_arb(spread, fine, safety, estimate.get());
     const arf_struct* e = arb_midref(estimate.get());
     if (arf_is_zero(e) || fmpz_cmp_si(ARF_EXPREF(e), double_range_exponent) > 0) {
         return;  // within the double range, or exactly 0: the double says it
@@ -88,13 +92,7 @@ void carry_small_estimate(arb_srcptr spread, arb_srcptr fine, double safety, Poi
 bool within_estimate_share(arb_srcptr spread, arb_srcptr fine, double safety) {
     constexpr slong share_bits = 16;
     ArbValue estimate;
-    arf_abs(arb_midref(estimate.get()), arb_midref(spread));
-    arf_mul_ui(arb_midref(estimate.get()), arb_midref(estimate.get()),
-               static_cast<ulong>(safety), 64, ARF_RND_UP);
-    ArbValue radius;
-    arf_set_mag(arb_midref(radius.get()), arb_radref(fine));
-    arf_add(arb_midref(estimate.get()), arb_midref(estimate.get()), arb_midref(radius.get()), 64,
-            ARF_RND_UP);
+    estimate_in_arb(spread, fine, safety, estimate.get());
     ArbValue bound;
     arf_abs(arb_midref(bound.get()), arb_midref(fine));
     arf_mul_2exp_si(arb_midref(bound.get()), arb_midref(bound.get()), -share_bits);
