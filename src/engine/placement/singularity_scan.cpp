@@ -37,6 +37,19 @@ constexpr double outer_sigma_resolution = 0x1p-44;
 // tell how high singularities reach, which needs no more than a quarter of
 // the ring's size.
 constexpr unsigned height_splits = 2;
+// Beyond that, a cell wider than this share of its distance from the origin
+// is split further, up to most_height_splits, where it stands so high that
+// the Bromwich line would need more than costly_line_nodes to pass above it
+// at the job's latest time: the enclosure of a product of several factors
+// of s over a wide cell is wide enough to meet a cut that F only passes by.
+// K0(sqrt(s (s + 1)/(s + 2))) (double porosity) left cells of side 2^11 at
+// height 10^4 unproven, and its line reached for them with half a million
+// nodes: every point flagged. Lower down, a genuine cut (atan(1/s), from -i
+// to i, through every ring down to the origin) would spend the budget on
+// cells that no split proves.
+constexpr double height_resolution = 1.0 / 32;
+constexpr unsigned most_height_splits = 6;
+constexpr double costly_line_nodes = 512.0;
 
 // The window reaches this many times beyond the highest point any contour
 // node of the job can reach (about 2 pi M / t, with M up to 4 times 1.7
@@ -72,6 +85,8 @@ SingularityScan::SingularityScan(const Program& program, const double* parameter
       origin_cell_(std::ldexp(1.0, std::ilogb(std::min(0x1p-30, 0.05 * std::log(2.0) /
                                                                      window.latest_time)))),
       sigma_target_(sigma_target_fraction * std::log(2.0) / window.latest_time),
+      // The line's nodes reach 2 pi M / t; it passes three times above (method_validity.cpp).
+      costly_height_(costly_line_nodes * 2.0 * M_PI / (3.0 * window.latest_time)),
       evaluations_left_(sigma_budget), reach_(window.reach) {
     pending_.push(Cell{-origin_cell_, origin_cell_, 0.0, origin_cell_, 0});
     for (double a = origin_cell_; a < window.reach; a *= 2) {
@@ -166,7 +181,10 @@ void SingularityScan::extend_to(double left) {
         if (analytic(cell)) {
             continue;
         }
-        if (cell.depth < height_splits) {
+        const double distance = std::max({std::fabs(cell.x0), std::fabs(cell.x1), cell.y1});
+        if (cell.depth < height_splits ||
+            (cell.depth < most_height_splits && cell.y0 > costly_height_ &&
+             cell.x1 - cell.x0 > height_resolution * distance)) {
             split(cell);
         } else {
             unproven_.push_back(cell);

@@ -85,6 +85,7 @@ private:
     std::vector<Cell> unproven_;
     double origin_cell_;   // the half-width of the central cell
     double sigma_target_;  // sigma below this serves every time the scan resolves
+    double costly_height_;  // above it, unproven cells are split finer (extend_to)
     double sigma_ = -std::numeric_limits<double>::infinity();
     bool sigma_found_ = true;
     std::uint64_t evaluations_left_;
