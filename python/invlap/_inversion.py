@@ -17,6 +17,7 @@ from invlap._dask import holds_dask_array, invert_dask
 from invlap._integers import checked_integer
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
+from invlap._parameter_delays import invert_by_parameter_sets
 from invlap._shift_sum import invert_shifted
 from invlap._causal import grows_exponentially
 from invlap._shifts import decompose
@@ -241,6 +242,11 @@ def _invert_local(F, t, params, *, digits, method, M, workers, full_output, outp
                 lambda G, part, o: _invert_expression(G, part, o, None)[:4])
             return _finish(points, value, error, texts, methods, options, full_output, None,
                            shifted.delays)
+        by_sets = _by_parameter_sets(F, points, options)
+        if by_sets is not None:
+            value, error, texts, methods, carried, delays = by_sets
+            return _finish(points, value, error, texts, methods, options, full_output, carried,
+                           delays)
         value, error, texts, methods, carried = _invert_expression(F, points, options, progress)
     return _finish(points, value, error, texts, methods, options, full_output, carried)
 
@@ -343,6 +349,22 @@ def _shifted(F, points, options):
             if grows_exponentially(text, dict(zip(points.names, row.tolist()))):
                 return None  # not a causal g: the ordinary methods judge F
     return shifted
+
+
+def _by_parameter_sets(F, points, options):
+    """F inverted set by set of parameter values where a delay depends on a
+    parameter (see _parameter_delays.py), or None."""
+    if (options.method != "auto" or options.M is not None or options.digits > MAX_SHIFT_DIGITS
+            or not points.names):
+        return None
+    text = _printed_text(F, compile_expression(F, points.names))
+    if not re.search(r"\b(exp|sinh|cosh|tanh)\b", text):
+        return None
+    return invert_by_parameter_sets(
+        text, points, lambda G, part: _shifted(G, part, options),
+        lambda shifted, part: invert_shifted(
+            shifted, part, options, lambda G, p, o: _invert_expression(G, p, o, None)[:4]),
+        lambda G, part: _invert_expression(G, part, options, None))
 
 
 def _printed_text(F, compiled):

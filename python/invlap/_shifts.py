@@ -67,11 +67,11 @@ def decompose(text, params, horizon, dps):
     for (delay, factor), coefficient in terms.items():
         if delay < 0 or factor is None:
             return None  # an advance, or a delta function: not for this route
-        if delay > horizon:
-            continue  # zero at every time asked
-        groups.setdefault(factor, []).append((delay, coefficient))
         if delay > 0:
             delays.add(float(delay))
+        if delay > horizon:
+            continue  # zero at every time asked (exp(-2*s)/s at t = 1.5 is 0 exactly)
+        groups.setdefault(factor, []).append((delay, coefficient))
     if not delays:
         return None
     return Shifted(groups, tuple(sorted(delays)))
