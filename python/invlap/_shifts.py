@@ -10,7 +10,8 @@ and likewise 1/cosh, 1/sinh, coth written as quotients.
 
 The decomposition reads the expression's tree; numbers are taken from their
 text, as the compiler takes them. Anything it cannot decompose exactly (a
-delay inside a root, a delay that depends on a parameter, an advance e^(+as)
+delay inside a root, a delay that depends on a parameter (taken set by set of
+parameter values instead, _parameter_delays.py), an advance e^(+as)
 that survives, more terms than MAX_TERMS) leaves F to the ordinary methods.
 """
 
