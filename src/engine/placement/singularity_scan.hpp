@@ -63,6 +63,9 @@ public:
     struct Cell {
         double x0, x1, y0, y1;
         unsigned depth;  // splits since the ring cell it came from
+        // The cell of height_splits depth this one was split finer from
+        // (index into ancestors_), or -1.
+        int ancestor = -1;
     };
     const std::vector<Cell>& cells_from(double left);
     // Whether cells_from(left) covers everything there (false: the budget ran out).
@@ -83,6 +86,9 @@ private:
     std::vector<double> parameters_;
     std::priority_queue<Cell, std::vector<Cell>, RightmostFirst> pending_;
     std::vector<Cell> unproven_;
+    // Cells split finer than height_splits, and whether each is counted unproven.
+    std::vector<Cell> ancestors_;
+    std::vector<bool> ancestor_counted_;
     double origin_cell_;   // the half-width of the central cell
     double sigma_target_;  // sigma below this serves every time the scan resolves
     double costly_height_;  // above it, unproven cells are split finer (extend_to)
