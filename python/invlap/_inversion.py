@@ -20,7 +20,7 @@ from invlap._workers import resolve_workers
 from invlap._parameter_delays import invert_by_parameter_sets
 from invlap._shift_sum import invert_shifted
 from invlap._causal import grows_exponentially
-from invlap._shifts import decompose
+from invlap._shifts import decompose, may_delay
 from invlap.expression import CompiledExpression, compile_expression
 from invlap._rules import (COMPLEX_EXPRESSION_METHODS, EXPRESSION_METHODS, METHOD_NAMES,
                            METHODS, text_digits, text_rounding_log10,
@@ -358,7 +358,7 @@ def _by_parameter_sets(F, points, options):
             or not points.names):
         return None
     text = _printed_text(F, compile_expression(F, points.names))
-    if not re.search(r"\b(exp|sinh|cosh|tanh)\b", text):
+    if not may_delay(text):
         return None
     return invert_by_parameter_sets(
         text, points, lambda G, part: _shifted(G, part, options),
@@ -417,7 +417,6 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
         warnings.warn(f"the estimated error exceeds the tolerance of {options.digits} digits "
                       f"at {missed} of {points.count} points (full_output=True gives the "
                       "estimates)", AccuracyWarning, stacklevel=4)  # invert's caller
-
     result = points.shaped(value)
     if not full_output:
         return result

@@ -25,7 +25,7 @@ import mpmath
 
 from invlap._expression.parser import Source
 
-__all__ = ["Shifted", "decompose"]
+__all__ = ["Shifted", "decompose", "may_delay"]
 
 # Terms beyond this many (a periodic wave over very many periods) are not
 # worth a sum: the ordinary methods then flag what they cannot resolve.
@@ -52,10 +52,15 @@ class Shifted:
 _DELAYING = re.compile(r"\b(exp|sinh|cosh|tanh)\b")
 
 
+def may_delay(text):
+    """Whether the text names a function that can make a delay."""
+    return _DELAYING.search(text) is not None
+
+
 def decompose(text, params, horizon, dps):
     """The decomposition of `text` for times up to `horizon`, or None where F
     has no delays (or none that can be taken out exactly)."""
-    if not _DELAYING.search(text):
+    if not may_delay(text):
         return None
     # The walk expands periodic factors up to a horizon: made for the next
     # power of two at or above it, one walk serves every call up to there.

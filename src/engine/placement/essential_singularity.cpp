@@ -48,21 +48,16 @@ EssentialSingularityProbe::EssentialSingularityProbe(const Program& program)
 
 double EssentialSingularityProbe::log2_magnitude(double sigma, double r, bool diagonal,
                                                  const double* parameters) {
+    // r e^(3 pi i / 4) lies above the negative axis, where principal roots
+    // and logarithms of s - sigma are the continuation from the right.
+    const double step = diagonal ? r * std::sqrt(0.5) : r;
     AcbValue s;
+    arb_set_d(acb_realref(s.get()), sigma);
+    ArbValue offset;
+    arb_set_d(offset.get(), diagonal ? -step : step);
+    arb_add(acb_realref(s.get()), acb_realref(s.get()), offset.get(), 2 * probe_bits);
     if (diagonal) {
-        // r e^(3 pi i / 4), above the negative axis, where principal roots
-        // and logarithms of s - sigma are the continuation from the right.
-        const double side = r * std::sqrt(0.5);
-        arb_set_d(acb_realref(s.get()), sigma);
-        ArbValue step;
-        arb_set_d(step.get(), -side);
-        arb_add(acb_realref(s.get()), acb_realref(s.get()), step.get(), 2 * probe_bits);
-        arb_set_d(acb_imagref(s.get()), side);
-    } else {
-        arb_set_d(acb_realref(s.get()), sigma);
-        ArbValue step;
-        arb_set_d(step.get(), r);
-        arb_add(acb_realref(s.get()), acb_realref(s.get()), step.get(), 2 * probe_bits);
+        arb_set_d(acb_imagref(s.get()), step);
     }
     tracker_.restart();
     double ambiguity = 0.0;
