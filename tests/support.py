@@ -98,11 +98,16 @@ def command_on_a_terminal(arguments, shows=b"/400 [", **popen):
     import os
     import pty
     import select
+    import signal
     import time
 
     master, slave = pty.openpty()
+    # Ctrl-C reaches a command typed at a terminal: a shell's background job
+    # (a test run started with `&`) would hand the child SIGINT ignored.
     child = subprocess.Popen([sys.executable, "-m", "invlap", *arguments],
-                             stdout=subprocess.DEVNULL, stderr=slave, **popen)
+                             stdout=subprocess.DEVNULL, stderr=slave,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL),
+                             **popen)
     os.close(slave)
     seen = b""
     end = time.monotonic() + 120
