@@ -26,16 +26,35 @@ std::uint64_t nudge_seed(double t, const double* row, std::size_t width, std::ui
     return seed | 1;
 }
 
-double nudged_sample(double y, std::uint64_t seed, std::size_t index) {
+std::uint64_t nudge_units(const double* row, std::size_t width, std::size_t index) {
+    const double y = row[index];
+    const double unit = std::fabs(std::nextafter(y, std::numeric_limits<double>::infinity()) - y);
+    double slope = 0;  // |dF/dk| at s = k a, from the neighbours' differences
+    for (std::size_t other : {index - 1, index + 1}) {
+        if (other < width) {  // index - 1 wraps past the row's start
+            const double difference = std::fabs(row[other] - y);
+            slope = std::isfinite(difference) ? std::max(slope, difference) : slope;
+        }
+    }
+    // s F'(s) = k dF/dk; k = index + 1.
+    const double units = 1 + 2 * static_cast<double>(index + 1) * slope * 0x1p-53 / unit;
+    return units < most_nudge_units ? static_cast<std::uint64_t>(units) : most_nudge_units;
+}
+
+double nudged_sample(double y, std::uint64_t seed, std::size_t index, std::uint64_t units) {
     const bool up = (mix(seed * 1315423911ULL + index) & 1) != 0;
-    return std::nextafter(y, up ? std::numeric_limits<double>::infinity()
-                                : -std::numeric_limits<double>::infinity());
+    const double next = std::nextafter(y, up ? std::numeric_limits<double>::infinity()
+                                             : -std::numeric_limits<double>::infinity());
+    // units times the step is exact (a power of two times a small integer).
+    return y + static_cast<double>(units) * (next - y);
 }
 
 bool DoubleRowSampler::sample(const WorkingValue&, ValueVector& samples) {
     for (std::size_t k = 0; k < samples.size(); ++k) {
         const double y = row_[k];
-        set_d(samples[k], seed_ == 0 || !std::isfinite(y) ? y : nudged_sample(y, seed_, k));
+        set_d(samples[k], seed_ == 0 || !std::isfinite(y)
+                              ? y
+                              : nudged_sample(y, seed_, k, nudge_units(row_, width_, k)));
     }
     return true;
 }

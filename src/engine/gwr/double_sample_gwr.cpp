@@ -8,8 +8,9 @@
 //  * The nudged runs reuse the plain sums. G_n is linear in the samples, so
 //    the sum over nudged samples y_k + d_k is the plain sum S_n plus the same
 //    sum D_n over the nudges d_k = nudged_sample(y_k) - y_k alone. Each d_k
-//    is one unit in the last place of y_k, a power of two held exactly, and
-//    C(n, i) d_k is exact in a double (C(n, i) < 2^53 is required below), so
+//    is the difference of two doubles within a factor of two, so exact, and
+//    a multiple of a unit of y_k by at most 2^20 + 1: C(n, i) d_k is exact in
+//    a double (C(n, i) 2^21 < 2^53 is required below), so
 //    D_n in doubles is within n 2^-53 sum |C(n, i) d_k| <= n 2^-105 sum
 //    |C(n, i) y_k| of the exact nudge sum: below the rounding of the sums
 //    themselves, and far below the nudge's own effect, which is the quantity
@@ -63,7 +64,7 @@ namespace {
 // of the double range could leave it, and that way's infinities say so.
 constexpr double largest_sample = 0x1p1000;
 // The integer binomials must be exact in a double for the nudge sums.
-constexpr unsigned long largest_double_integer = 1UL << 53;
+constexpr unsigned long largest_double_integer = 1UL << (53 - 21);
 // The sizes served: up to 4 limbs, m <= 31 (more terms only magnify the
 // doubles' rounding further: beyond 12 it leaves no digit).
 constexpr int most_limbs = 4;
@@ -91,6 +92,7 @@ public:
         }
         limb_work_.resize(top);
         deltas_.resize(2 * top);
+        units_.resize(2 * top);
         for (std::size_t n = 1; n <= top; ++n) {
             const unsigned long* row = tables_.integers(n);
             for (std::size_t i = 0; i <= n; ++i) {
@@ -122,6 +124,9 @@ public:
             samples_[k] = limb_float::from_double<N>(row[k]);
         }
         plain_functionals(*a);
+        for (std::size_t k = 0; k < count; ++k) {
+            units_[k] = nudge_units(row, width, k);
+        }
         for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
             nudged_functionals(row, nudge_seed(t, row, width, draw), functionals_[draw + 1]);
         }
@@ -171,7 +176,8 @@ private:
     // G_n of the samples under the nudge of `seed`: (a c_n)(S_n + D_n).
     void nudged_functionals(const double* row, std::uint64_t seed, std::vector<Rho>& functionals) {
         for (std::size_t k = 0; k < 2 * top_; ++k) {
-            deltas_[k] = nudged_sample(row[k], seed, k) - row[k];  // exact: one unit, a power of 2
+            // Exact: two doubles within a factor of two.
+            deltas_[k] = nudged_sample(row[k], seed, k, units_[k]) - row[k];
         }
         const double* c = signed_binomials_.data();
         for (std::size_t n = 1; n <= top_; ++n) {
@@ -318,6 +324,7 @@ private:
     std::vector<Rho> limb_work_;
     std::vector<DoubleWord> word_work_;
     std::vector<double> deltas_;
+    std::vector<std::uint64_t> units_;  // each sample's nudge, shared by the draws
     std::vector<double> signed_binomials_;  // row n: (-1)^i C(n, i), i = 0 ... n
     std::vector<double> values_;
     std::vector<double> truncation_;

@@ -54,7 +54,7 @@ private:
                 work_[l].emplace(level.m, level.bits, double_sample_bits(level.bits), level.rho_bits);
             }
             GwrWorkspace& work = *work_[l];
-            DoubleRowSampler plain(row, 0);
+            DoubleRowSampler plain(row, job_.width, 0);
             gwr_invert_at(*levels_[l].tables, plain, t, work);
             const double value = to_double(work.rho.latest_estimate());
             const double truncation =
@@ -62,7 +62,7 @@ private:
                                  [](const WorkingValue& v) { return to_double(v); });
             double rounding = 0;
             for (std::uint64_t draw = 0; draw < nudge_draws; ++draw) {
-                DoubleRowSampler nudged(row, nudge_seed(t, row, job_.width, draw));
+                DoubleRowSampler nudged(row, job_.width, nudge_seed(t, row, job_.width, draw));
                 gwr_invert_at(*levels_[l].tables, nudged, t, work);
                 rounding = std::max(rounding,
                                     std::fabs(to_double(work.rho.latest_estimate()) - value));
