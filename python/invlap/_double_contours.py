@@ -46,6 +46,12 @@ ROUNDING_SAFETY = 3.0
 PHASE_SAFETY = 1.5
 SPREAD_SAFETY = 3.0
 GUARDED_SPREAD_SAFETY = 10.0
+# The hyperbola's sums differ by F's random rounding, but not by its systematic
+# part: a formula that cancels (1/s - 1/(s + 1e-3)) rounds s + 1e-3 alike for
+# every s of one binade, which is the inverse of a slightly other F, and every
+# node set agrees on it. The two parts are of a size, and the value strayed up
+# to six times the sums' difference from f (1/s - 1/(s + 0.1) and + 1e-3).
+HYPERBOLA_SPREAD_SAFETY = 10.0
 # f below this share of the sum of its terms' magnitudes is tiny against F's scale.
 TINY_AGAINST_TERMS = 1e-3
 
@@ -291,7 +297,7 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1
         # out), the mean's noise is no smaller than the half difference's.
         spread = _near_envelope(t[window], np.abs(midpoint - trapezoid),
                                 (magnitude + other_magnitude) / 2)
-        estimate = SPREAD_SAFETY * spread + window_rounding
+        estimate = HYPERBOLA_SPREAD_SAFETY * spread + window_rounding
         if rounding is not None:
             rounding[window] = window_rounding
         value[window], error[window], line[window], line_error[window], failures = (
