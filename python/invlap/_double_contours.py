@@ -19,8 +19,8 @@ sum of the terms' magnitudes).
   for singularities on the negative real axis (branch cuts of diffusion problems).
   Its value is the mean of the midpoint and the trapezoidal sums on one contour,
   whose first errors cancel: the value is off by their square, and the
-  estimate is three times the sums' difference, which bounds them (and F's own
-  noise).
+  estimate is ten times the sums' difference, which bounds them and F's own
+  rounding (see HYPERBOLA_SPREAD_SAFETY).
   Where the probes see nothing off the real axis, windows up to [t0, 10^6 t0]
   serve first (fewer nodes per decade, the calls of F being the whole cost for
   a solver); the points they cannot meet are done again by decades.
