@@ -66,6 +66,16 @@ def test_no_silent_point_at_30_digits(F):
     assert missed == []
 
 
+# Past 50 digits the shift theorem is taken where every shifted time is a
+# double (whole periods at times such as 6.5), and the ordinary methods,
+# which cannot follow a jump, flagged every point.
+@pytest.mark.parametrize("F", ["tanh(s/2)/s", "1/(s*(1-exp(-s)))", "exp(-s)/(s**2+1)"])
+def test_delays_and_periodic_waves_are_met_at_80_digits(F):
+    silent, missed = check_pair(F, 80)
+    assert silent == []
+    assert missed == []
+
+
 # A wave faded below the tolerance still biases GWR's functionals, where its
 # estimate cannot see it: GWR alone was 4.2e-57 off at t = 39.19 with an
 # estimate of 1.2e-57, and 4.4e-53 off with 2.3e-53 beside 1/sqrt(s). Asked

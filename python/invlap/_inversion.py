@@ -18,7 +18,7 @@ from invlap._integers import checked_integer
 from invlap._points import broadcast_points
 from invlap._workers import resolve_workers
 from invlap._parameter_delays import invert_by_parameter_sets
-from invlap._shift_sum import invert_shifted
+from invlap._shift_sum import invert_shifted, shifted_times_exact
 from invlap._causal import grows_exponentially
 from invlap._shifts import decompose, may_delay
 from invlap.expression import CompiledExpression, compile_expression
@@ -35,7 +35,8 @@ MAX_DIGITS = _engine.MAX_DIGITS
 DEFAULT_DIGITS = 15
 DOUBLE_CALLABLE_DIGITS = 12
 # The shift theorem's interpolation between doubles (_shift_sum.py) holds to
-# about 55 digits.
+# about 55 digits: beyond, it is taken only where every shifted time is a
+# double itself (a whole delay, as a periodic wave's, at times such as 6.5).
 MAX_SHIFT_DIGITS = 50
 
 
@@ -333,7 +334,7 @@ def _is_sympy(F):
 def _shifted(F, points, options):
     """F's decomposition into delayed terms, for the automatic choice only (a
     method asked for by name is used as asked), or None."""
-    if options.method != "auto" or options.M is not None or options.digits > MAX_SHIFT_DIGITS:
+    if options.method != "auto" or options.M is not None:
         return None
     compiled = compile_expression(F, points.names)  # checks F before anything else
     positive = points.t[points.t > 0]
@@ -342,6 +343,9 @@ def _shifted(F, points, options):
     shifted = decompose(_printed_text(F, compiled), points.names, float(positive.max()),
                         options.digits + 20)
     if shifted is None:
+        return None
+    if options.digits > MAX_SHIFT_DIGITS and not shifted_times_exact(shifted, positive,
+                                                                     options.digits + 20):
         return None
     rows = np.unique(points.parameters, axis=0) if points.names else np.empty((1, 0))
     for text in shifted.groups:
@@ -354,8 +358,7 @@ def _shifted(F, points, options):
 def _by_parameter_sets(F, points, options):
     """F inverted set by set of parameter values where a delay depends on a
     parameter (see _parameter_delays.py), or None."""
-    if (options.method != "auto" or options.M is not None or options.digits > MAX_SHIFT_DIGITS
-            or not points.names):
+    if options.method != "auto" or options.M is not None or not points.names:
         return None
     text = _printed_text(F, compile_expression(F, points.names))
     if not may_delay(text):

@@ -17,7 +17,7 @@ import numpy as np
 from invlap._points import Points
 from invlap._rules import text_digits, text_rounding_log10
 
-__all__ = ["invert_shifted"]
+__all__ = ["invert_shifted", "shifted_times_exact"]
 
 
 def invert_shifted(shifted, points, options, invert_expression):
@@ -75,8 +75,8 @@ def _shifted_times(points, terms):
     engine takes double times, and g at the nearest double alone would be off
     by g' times the rounding, far beyond 15 digits at 30. The interpolation's
     own error, about h^4 / 24 times g's fourth derivative for a double's
-    spacing h, lies some 55 digits below g (no shifts are taken beyond 50
-    digits)."""
+    spacing h, lies some 55 digits below g (beyond 50 digits, shifts are
+    taken only where no time needs it: shifted_times_exact)."""
     index, times, weight = [], [], []
     for delay, coefficient in terms:
         for i in np.flatnonzero(points.t - float(delay) >= 0):
@@ -109,6 +109,19 @@ def _shifted_times(points, terms):
                 times.append(x)
                 weight.append(coefficient * lagrange)
     return (np.asarray(index, dtype=np.intp), np.asarray(times, dtype=float), weight)
+
+
+def shifted_times_exact(shifted, t, dps):
+    """Whether every shifted time t - d_k >= 0 of the times t is a double
+    itself, so that no interpolation between doubles is needed."""
+    with mpmath.workdps(dps):
+        for terms in shifted.groups.values():
+            for delay, _ in terms:
+                for time in t[t - float(delay) >= 0].tolist():
+                    exact = mpmath.mpf(time) - delay
+                    if exact >= 0 and exact != mpmath.mpf(float(exact)):
+                        return False
+    return True
 
 
 def _names_in(text, names):
