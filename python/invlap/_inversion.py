@@ -348,7 +348,7 @@ def _shifted(F, points, options):
                                                                      options.digits + 20):
         return None
     rows = np.unique(points.parameters, axis=0) if points.names else np.empty((1, 0))
-    for text in shifted.groups:
+    for text in shifted.factors:
         for row in rows:
             if grows_exponentially(text, dict(zip(points.names, row.tolist()))):
                 return None  # not a causal g: the ordinary methods judge F

@@ -46,6 +46,9 @@ class Shifted:
 
     groups: dict  # G's text -> list of (delay d_k, coefficient c_k) as mpf
     delays: tuple  # the distinct positive delays, as floats
+    # Every G, also those whose delays lie past every time asked: each must be
+    # causal for the zeros before its delay to hold (see _causal.py).
+    factors: frozenset = frozenset()
 
 
 # Only these functions of s make delays; text without them is passed by at once.
@@ -70,17 +73,19 @@ def decompose(text, params, horizon, dps):
         return None
     groups = {}
     delays = set()
+    factors = set()
     for (delay, factor), coefficient in terms.items():
         if delay < 0 or factor is None:
             return None  # an advance, or a delta function: not for this route
         if delay > 0:
             delays.add(float(delay))
+        factors.add(factor)
         if delay > horizon:
             continue  # zero at every time asked (exp(-2*s)/s at t = 1.5 is 0 exactly)
         groups.setdefault(factor, []).append((delay, coefficient))
     if not delays:
         return None
-    return Shifted(groups, tuple(sorted(delays)))
+    return Shifted(groups, tuple(sorted(delays)), frozenset(factors))
 
 
 @functools.lru_cache(maxsize=128)
