@@ -35,3 +35,13 @@ def test_ordinary_estimates_have_their_own_logarithm():
     result = invlap.invert("1/(s+1)", TIMES, full_output=True)
     assert np.all(result.error > np.finfo(float).tiny)
     np.testing.assert_array_equal(result.error_log10, np.log10(result.error))
+
+
+def test_a_subnormal_value_s_rounding_is_in_its_estimate():
+    # f(1e6) = 2.82e-310 is a subnormal double, a unit of 4.9e-324 at 11 digits:
+    # half that unit, no double itself, was dropped, and the estimate said 2e-331.
+    t = 1e6
+    result = invlap.invert("1e-300*(sqrt(s+1)-sqrt(s))", t, full_output=True)
+    exact = 1e-300 * (1 - np.exp(-t)) / (2 * np.sqrt(np.pi) * t ** 1.5)
+    assert result.error_log10 >= np.log10(np.spacing(exact)) - LOG10_2
+    assert result.error >= abs(result.value - exact)

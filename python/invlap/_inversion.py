@@ -2,6 +2,7 @@
 
 import functools
 import inspect
+import math
 import re
 import sys
 import warnings
@@ -437,7 +438,8 @@ def _returned_rounding_log10(value, options):
                          if mpmath.isfinite(v) and v != 0 else -np.inf for v in value])
     magnitude = np.abs(np.asarray(value, dtype=float))
     with np.errstate(divide="ignore", invalid="ignore"):
-        logarithm = np.log10(0.5 * np.spacing(magnitude))
+        # Halved in logarithms: half the spacing of a subnormal can be no double.
+        logarithm = np.log10(np.spacing(magnitude)) - math.log10(2.0)
     return np.where(np.isfinite(magnitude) & (magnitude > 0), logarithm, -np.inf)
 
 
