@@ -788,3 +788,32 @@ def test_a_wave_far_above_the_contours_is_not_passed_over(t):
     exact = 1 + float(mpmath.sin(100 * mpmath.mpf(t))) / 100
     met = result.error <= 1e-15 * abs(result.value)
     assert not (met and abs(result.value - exact) > result.error)
+
+
+# 1/cosh(s) has poles all up the imaginary axis: a wave of every period at
+# once. The scan could prove nothing far right (cosh over a cell taller than
+# pi encloses 0), took F for unknown, and every method asked by name, and GWR
+# where the shift theorem's sum would be too long, returned the wave's mean
+# with an estimate of 1e-14: 101.5 for 101, 1.0 for 0 at t = 1e6.
+@pytest.mark.parametrize("F, method, times", [
+    ("1/(s**2*cosh(s))", "talbot", [2.5, 20.5, 101.5]),
+    ("1/(s**2*cosh(s))", "euler", [20.5, 101.5]),
+    ("1/(s**2*cosh(s))", "gwr", [101.5]),
+    ("1/(s*sinh(s))", "talbot", [20.5, 101.5]),
+    ("1/(s*cosh(s))", "auto", [1000.0, 1e6]),
+])
+def test_no_silent_point_on_a_lattice_of_poles_from_cosh_and_sinh(F, method, times):
+    def square(t):  # 1/(s cosh s): 2 on (4k + 1, 4k + 3), 0 between
+        return 2 * (mpmath.floor((t + 1) / 2) % 2)
+
+    exact = {"1/(s*cosh(s))": square,
+             "1/(s**2*cosh(s))": lambda t: mpmath.quad(square, [0] + list(range(1, int(t) + 1, 2))
+                                                       + [t]),
+             "1/(s*sinh(s))": lambda t: 2 * mpmath.floor((t + 1) / 2)}[F]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, method=method, full_output=True)
+    for t, value, error in zip(times, result.value, result.error):
+        with mpmath.workdps(30):
+            wrong_by = float(abs(value - exact(mpmath.mpf(t))))
+        assert wrong_by <= error or not error <= 1e-15 * max(abs(value), 1e-300)

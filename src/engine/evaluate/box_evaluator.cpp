@@ -152,6 +152,8 @@ bool known_nonzero(Op op, acb_srcptr x) {
     switch (function_of(op).zero_free) {
         case ZeroFree::everywhere: return true;
         case ZeroFree::right_half: return arb_is_positive(acb_realref(x));
+        case ZeroFree::off_imaginary_axis:
+            return arb_is_positive(acb_realref(x)) || arb_is_negative(acb_realref(x));
         case ZeroFree::nowhere: return false;
     }
     return false;

@@ -33,6 +33,10 @@ enum class ZeroFree : std::uint8_t {
     nowhere,     // zeros may lie anywhere: only an enclosure can tell
     everywhere,  // exp; sqrt off its branch point
     right_half,  // K_n: no zeros with Re z > 0
+    // sinh, cosh: zeros only on the imaginary axis (i k pi, i (k + 1/2) pi),
+    // which an enclosure far right cannot show: cosh(x + iy) over a cell
+    // taller than pi is a rectangle around 0 however large x is.
+    off_imaginary_axis,
 };
 
 struct FunctionEntry {
