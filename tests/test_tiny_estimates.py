@@ -45,3 +45,16 @@ def test_a_subnormal_value_s_rounding_is_in_its_estimate():
     exact = 1e-300 * (1 - np.exp(-t)) / (2 * np.sqrt(np.pi) * t ** 1.5)
     assert result.error_log10 >= np.log10(np.spacing(exact)) - LOG10_2
     assert result.error >= abs(result.value - exact)
+
+
+def test_a_value_below_the_double_range_returned_as_0_has_its_underflow_in_the_estimate():
+    # 1/(sqrt(s) sinh(sqrt(s))) at t = 1e-4 is 2 e^(-2500) / sqrt(pi t), about
+    # 2e-1084: 0.0 as a double, which the estimate of its own digits (1e-1086)
+    # did not cover.
+    import mpmath
+
+    t = 1e-4
+    result = invlap.invert("1/(sqrt(s)*sinh(sqrt(s)))", [t, 1e-3], full_output=True)
+    exact = 2 * mpmath.exp(-1 / (4 * mpmath.mpf(t))) / mpmath.sqrt(mpmath.pi * t)
+    assert result.value[0] == 0.0
+    assert result.error_log10[0] >= float(mpmath.log10(exact))

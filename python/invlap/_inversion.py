@@ -39,6 +39,8 @@ DOUBLE_CALLABLE_DIGITS = 12
 # about 55 digits: beyond, it is taken only where every shifted time is a
 # double itself (a whole delay, as a periodic wave's, at times such as 6.5).
 MAX_SHIFT_DIGITS = 50
+# log10 of half the least subnormal double, 2^-1075.
+UNDERFLOW_LOG10 = -1075 * math.log10(2.0)
 
 
 # invert's own keywords: a parameter of F of one of these names goes in params=.
@@ -408,8 +410,16 @@ def _finish(points, value, error, texts, methods, options, full_output, carried,
     if options.output == "mpmath":
         value = _mpmath_values(texts if texts is not None else [repr(float(v)) for v in value],
                                options.digits)
+    estimated = error_log10(error, carried)
     rounding = np.where(overflowed, np.inf, _returned_rounding_log10(value, options))
-    logarithm = _log10_sum(error_log10(error, carried), rounding)
+    # A value below the double range underflows to 0, within half the least
+    # subnormal: 1/(sqrt(s)*sinh(sqrt(s))) at t = 1e-4 is 2e-1084, returned as
+    # 0.0 with the estimate of its own digits, 1e-1086. An exact 0 (before a
+    # delay) has an estimate of 0, and keeps it.
+    underflowed = ((options.output != "mpmath") & (points.t > 0) & (np.asarray(value) == 0)
+                   & (estimated > -np.inf))
+    rounding = np.where(underflowed, UNDERFLOW_LOG10, rounding)
+    logarithm = _log10_sum(estimated, rounding)
     with np.errstate(over="ignore", under="ignore"):
         error = error + 10.0 ** rounding
     # Where the sum is an ordinary double, its own logarithm (the same bits as
