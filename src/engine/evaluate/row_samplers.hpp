@@ -21,8 +21,8 @@
 inline constexpr double rounding_safety = 3.0;
 inline constexpr std::uint64_t nudge_draws = 2;
 // At most this many units: a nudge stays a 21-bit multiple of one unit, whose
-// products with the binomials (below 2^22 for the double-word sums' 12 terms)
-// are exact in a double (double_sample_gwr.cpp).
+// products with the binomials (held below 2^32 where the limbs serve) are
+// exact in a double (double_sample_gwr.cpp).
 inline constexpr std::uint64_t most_nudge_units = std::uint64_t{1} << 20;
 
 // The seed of nudge `draw` of one point, from the point itself (its t and
