@@ -817,3 +817,22 @@ def test_no_silent_point_on_a_lattice_of_poles_from_cosh_and_sinh(F, method, tim
         with mpmath.workdps(30):
             wrong_by = float(abs(value - exact(mpmath.mpf(t))))
         assert wrong_by <= error or not error <= 1e-15 * max(abs(value), 1e-300)
+
+
+# K_n(a s) decays like e^(-a s): its inverse is 0 before t = a, a front that
+# contour and series methods see only as the cancellation of e^(st) against
+# e^(-a s). At 30 digits besselk(1, s) at t = 0.5 escalated precision for
+# minutes; as the delay a of the bounded e^(a s) K_n(a s) it is 0 at once.
+@pytest.mark.parametrize("F, exact, delay", [
+    ("besselk(1, s)", lambda t: t / mpmath.sqrt(t * t - 1), 1.0),
+    ("besselk(1, s)/s", lambda t: mpmath.sqrt(t * t - 1), 1.0),
+    ("besselk(0, 2*s)", lambda t: 1 / mpmath.sqrt(t * t - 4), 2.0),
+    ("exp(-s)*besselk(0, s)/s", lambda t: mpmath.acosh(t - 1), 2.0)])
+def test_the_front_of_besselk_of_a_multiple_of_s_is_a_delay(F, exact, delay):
+    times = [0.5, 1.5, 3.0, 10.0]
+    result = invlap.invert(F, times, digits=30, output="mpmath", full_output=True)
+    assert result.shifts == (delay,)
+    with mpmath.workdps(60):
+        for t, value, error in zip(times, result.value, result.error):
+            truth = exact(mpmath.mpf(t)) if t > delay else 0
+            assert abs(value - truth) <= error <= 1e-30 * abs(truth)
