@@ -827,7 +827,8 @@ def test_no_silent_point_on_a_lattice_of_poles_from_cosh_and_sinh(F, method, tim
     ("besselk(1, s)", lambda t: t / mpmath.sqrt(t * t - 1), 1.0),
     ("besselk(1, s)/s", lambda t: mpmath.sqrt(t * t - 1), 1.0),
     ("besselk(0, 2*s)", lambda t: 1 / mpmath.sqrt(t * t - 4), 2.0),
-    ("exp(-s)*besselk(0, s)/s", lambda t: mpmath.acosh(t - 1), 2.0)])
+    ("exp(-s)*besselk(0, s)/s", lambda t: mpmath.acosh(t - 1), 2.0),
+    ("besselk(1, s+1)", lambda t: mpmath.exp(-t) * t / mpmath.sqrt(t * t - 1), 1.0)])
 def test_the_front_of_besselk_of_a_multiple_of_s_is_a_delay(F, exact, delay):
     times = [0.5, 1.5, 3.0, 10.0]
     result = invlap.invert(F, times, digits=30, output="mpmath", full_output=True)

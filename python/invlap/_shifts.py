@@ -203,17 +203,27 @@ class _Walker:
         return self._whole(node)
 
     def _besselk_delay(self, order, argument):
-        """K_n(a s) for constants n and a > 0 as the delay a times
-        G = e^(a s) K_n(a s): K_n(a s) decays like e^(-a s) in the right
+        """K_n(a s + R) for constants n and a > 0 as the delay a times
+        G = e^(a s) K_n(a s + R): K_n(a s) decays like e^(-a s) in the right
         half-plane, so its inverse is 0 before t = a, and G is bounded there (a
         causal g). Before the front, a contour or series sees only the
         cancellation of e^(st) against e^(-a s): at 30 digits that took minutes
         of ever higher precision for a value of 0."""
-        slope = self._slope(argument)
-        if slope is None or slope <= 0 or self._constant(order) is None:
+        slope = mpmath.mpf(0)
+        linear = []
+        for sign, part in self._summands(argument):
+            a = self._slope(part)
+            if a is not None:
+                slope += sign * a
+                linear.append(f"{'-' if sign < 0 else ''}({self.source.fragment(part)})")
+            elif any(d != 0 for d, _ in self.walk(part)):
+                return None  # K_n(s + e^(-s)): no shift takes that out
+        if slope <= 0 or self._constant(order) is None:
             return None
+        # The rest of the argument (K_1(s + 1), K_0(s + sqrt(s))) stays in G; the
+        # growth check on every G still vouches that G is causal.
         text = self.source.fragment(argument)
-        return {(slope, f"exp({text})*besselk({self.source.fragment(order)}, {text})"):
+        return {(slope, f"exp({' + '.join(linear)})*besselk({self.source.fragment(order)}, {text})"):
                 mpmath.mpf(1)}
 
     def _split_exponent(self, node):
