@@ -209,21 +209,13 @@ class _Walker:
         causal g). Before the front, a contour or series sees only the
         cancellation of e^(st) against e^(-a s): at 30 digits that took minutes
         of ever higher precision for a value of 0."""
-        slope = mpmath.mpf(0)
-        linear = []
-        for sign, part in self._summands(argument):
-            a = self._slope(part)
-            if a is not None:
-                slope += sign * a
-                linear.append(f"{'-' if sign < 0 else ''}({self.source.fragment(part)})")
-            elif any(d != 0 for d, _ in self.walk(part)):
-                return None  # K_n(s + e^(-s)): no shift takes that out
+        slope, linear, _ = self._linear_split(argument)
         if slope <= 0 or self._constant(order) is None:
             return None
         # The rest of the argument (K_1(s + 1), K_0(s + sqrt(s))) stays in G; the
         # growth check on every G still vouches that G is causal.
         text = self.source.fragment(argument)
-        return {(slope, f"exp({' + '.join(linear)})*besselk({self.source.fragment(order)}, {text})"):
+        return {(slope, f"exp({self._joined(linear)})*besselk({self.source.fragment(order)}, {text})"):
                 mpmath.mpf(1)}
 
     def _split_exponent(self, node):
@@ -231,27 +223,36 @@ class _Walker:
         of a term linear in s and others free of delays (exp(-s - sqrt(s)), a
         delay beside a diffusion front, is the common case); None where it is not
         such a sum."""
-        summands = self._summands(node)
-        if len(summands) < 2:
+        if len(self._summands(node)) < 2:
             return None
+        slope, _, rest = self._linear_split(node)
+        if slope == 0:
+            return None
+        if not rest:
+            return {(-slope, None): mpmath.mpf(1)}
+        return {(-slope, f"exp({self._joined(rest)})"): mpmath.mpf(1)}
+
+    def _linear_split(self, node):
+        """node as a s + R: the slope a, and the summands of a s and of R as
+        (sign, node). Raises _Refused where R holds a delay (e^(-s - e^(-s)),
+        K_0(s + e^(-s))): no shift takes that out."""
         slope = mpmath.mpf(0)
-        rest = []
-        for sign, part in summands:
+        linear, rest = [], []
+        for sign, part in self._summands(node):
             a = self._slope(part)
             if a is None:
+                if any(d != 0 for d, _ in self.walk(part)):
+                    raise _Refused
                 rest.append((sign, part))
             else:
                 slope += sign * a
-        if slope == 0:
-            return None
-        for _, part in rest:
-            if any(d != 0 for d, _ in self.walk(part)):
-                raise _Refused  # a delay inside the exponent's other terms
-        if not rest:
-            return {(-slope, None): mpmath.mpf(1)}
-        text = " + ".join(f"{'-' if sign < 0 else ''}({self.source.fragment(part)})"
-                          for sign, part in rest)
-        return {(-slope, f"exp({text})"): mpmath.mpf(1)}
+                linear.append((sign, part))
+        return slope, linear, rest
+
+    def _joined(self, parts):
+        """The text of a sum of (sign, node) summands."""
+        return " + ".join(f"{'-' if sign < 0 else ''}({self.source.fragment(part)})"
+                          for sign, part in parts)
 
     def _summands(self, node, sign=1):
         """The terms of a sum as (sign, node), through + - and unary signs."""
