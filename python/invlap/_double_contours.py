@@ -54,6 +54,9 @@ GUARDED_SPREAD_SAFETY = 10.0
 HYPERBOLA_SPREAD_SAFETY = 10.0
 # f below this share of the sum of its terms' magnitudes is tiny against F's scale.
 TINY_AGAINST_TERMS = 1e-3
+# A shared contour's truncation this share of its value or more says that a
+# singularity stands near it: its design is for some 1e-15.
+NEAR_TRUNCATION = 1e-12
 
 # Trefethen, Weideman & Schmelzer (2006), section 4: the optimized cotangent contour
 # z(theta) = N/t (-sigma + mu theta cot(alpha theta) + i nu theta).
@@ -128,8 +131,8 @@ def talbot(sample, t, which, third=False, group=None, passed=None):
         spread = _guarded_spread(fine, coarse, middle)
     rounding = ROUNDING_SAFETY * EPS * magnitude
     value, error, line, line_error, failures = enclosure_checked(
-        fine, spread + rounding, sample, t, which, shared=False, magnitude=magnitude,
-        group=group)
+        fine, spread + rounding, sample, t, which, shared=False, scale=magnitude,
+        magnitude=magnitude, group=group)
     if passed is not None:
         passed.extend((time, ("talbot",), int(which[i])) for time, i in failures)
     # The envelope after the checks: it stands for F's noise, which says
@@ -280,6 +283,7 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1
     n = hyperbola_size(ratio)
     order = np.argsort(t)
     passed_by = np.inf
+    suspect = False
     start = 0
     while start < t.size:
         t0 = t[order[start]]
@@ -295,24 +299,46 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1
         # The whole difference, not its half: where F's own rounding is what
         # the two sums differ by (sqrt(s^2 + 9) - s cancels to 9/(2 s) far
         # out), the mean's noise is no smaller than the half difference's.
-        spread = _near_envelope(t[window], np.abs(midpoint - trapezoid),
-                                (magnitude + other_magnitude) / 2)
+        scale = (magnitude + other_magnitude) / 2
+        spread = _near_envelope(t[window], np.abs(midpoint - trapezoid), scale)
         estimate = HYPERBOLA_SPREAD_SAFETY * spread + window_rounding
         if rounding is not None:
             rounding[window] = window_rounding
         value[window], error[window], line[window], line_error[window], failures = (
             enclosure_checked((midpoint + trapezoid) / 2, estimate, sample, t[window],
-                              which[window], shared=True))
+                              which[window], shared=True, scale=scale))
         for time, i in failures:
             passed_by = min(passed_by, time)
             if passed is not None:
                 passed.append((time, ("hyperbola", float(t0), ratio, n),
                                int(which[window][i])))
-        late = window[t[window] > passed_by]
+        # A window whose truncation misses its design by far has a singularity
+        # near its contour, which the later windows', each smaller by the
+        # ratio, may pass by, while what they miss fades below the line's
+        # error (a damped J0 wave beside e^(-sqrt(s))/s, branch points at
+        # 10 e^(+-125 i): the window from t = 0.28 erred by up to 4e-2 with
+        # estimates of 0.3, the next by 2e-8 with estimates of 7e-15 and a
+        # line whose own error was 3e-8). Every later point has no estimate
+        # then, though the singularity may as well stand in the wedge about
+        # the negative real axis that every window encloses: nothing in
+        # doubles tells the two apart at the tolerance (Talbot's contour,
+        # which reaches further round, crossed the same branch cut).
+        late = window if suspect else window[t[window] > passed_by]
+        suspect = suspect or bool(_near_singularity(
+            value[window], estimate - window_rounding, estimate, scale).any())
         error[late] = np.inf
         line_error[late] = np.inf
         start = stop
     return value, error, line, line_error
+
+
+def _near_singularity(value, truncation, error, magnitude):
+    """Whether a shared contour's truncation, NEAR_TRUNCATION of the value or
+    more, misses its design (some 1e-15) by so much that a singularity must
+    stand near it; not where f is tiny against the terms it is summed from, or
+    the error exceeds them, where the cancellation slows it."""
+    return ((truncation >= NEAR_TRUNCATION * np.abs(value)) & (error < magnitude)
+            & (np.abs(value) >= TINY_AGAINST_TERMS * magnitude))
 
 
 def _near_envelope(t, spread, magnitude):
@@ -385,7 +411,8 @@ def stehfest(samples, t, m):
     return sums[0], SPREAD_SAFETY * spread + ROUNDING_SAFETY * EPS * magnitude
 
 
-def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, group=None):
+def enclosure_checked(value, error, sample, t, which, shared, scale, magnitude=None,
+                      group=None):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
@@ -406,7 +433,9 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
     checked on a ladder CHECK_LADDER apart, all groups' rungs in one batch, and a
     bisection below the first that fails (or, given the sums of the terms'
     `magnitude`, converges slowly: see _converging_slowly) finds where the line
-    takes over.
+    takes over. A check that neither line can judge, of a value whose own
+    estimate claims more and that is no rounding of `scale` (the sums of the
+    terms' magnitudes), fails too.
     Returns (value, error, line value, line error, first failures) with the
     line's where computed (NaN elsewhere), and (time, index into t) of the
     earliest point at which the contour was seen to pass a singularity by, one
@@ -435,11 +464,29 @@ def enclosure_checked(value, error, sample, t, which, shared, magnitude=None, gr
         # size says nothing (a growing pole pair at 2 +- 20i beside 1/sqrt(s)
         # left it at -5.5 +- 19 at t = 3, where f = -5.8 and the hyperbola,
         # passing the pair by, said 0.33 +- 1e-16).
-        unjudged = ~failed & (far | ~(line_error[points] <= UNJUDGED * np.abs(value[points])))
+        usual_judged = line_error[points] <= UNJUDGED * np.abs(value[points])
+        unjudged = ~failed & (far | ~usual_judged)
         if unjudged.any():
             rest = points[unjudged]
             reach, reach_error = euler_rule_checked(sample, t[rest], which[rest], CHECK_LINE_M)
             failed[unjudged] = ~(np.abs(value[rest] - reach) <= 4 * reach_error + error[rest])
+            # A contour that claims more than either line can judge, where
+            # neither can, is vouched for by nothing, and the lines' blindness
+            # may come from a singularity near them: a double pole pair of
+            # residue 5e-9 at 0.98 + 0.17i beside 1/sqrt(s), no peak on the
+            # probes' rays, grows past f from t = 10, where the usual line (at
+            # Re s = 1.1) errs by 3e-2 and the far one by its rounding; both
+            # agreed with the hyperbola, which passes the pair by, and every
+            # later point came out as 1/sqrt(pi t) with an estimate of 1e-15.
+            # The lines move left as t grows: past that time none sees it.
+            # Not where f is tiny against the terms it is summed from: the
+            # lines' rounding is what blinds them there (1/cosh(sqrt(s)) at
+            # t = 10, f = 6e-11 of terms about 15).
+            blind = (~failed[unjudged] & ~usual_judged[unjudged]
+                     & ~(reach_error <= UNJUDGED * np.abs(value[rest]))
+                     & (error[rest] <= UNJUDGED * np.abs(value[rest]))
+                     & (np.abs(value[rest]) >= TINY_AGAINST_TERMS * scale[rest]))
+            failed[np.flatnonzero(unjudged)[blind]] = True
         return failed
 
     bad = np.zeros(t.size, dtype=bool)
