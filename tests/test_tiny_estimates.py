@@ -58,3 +58,13 @@ def test_a_value_below_the_double_range_returned_as_0_has_its_underflow_in_the_e
     exact = 2 * mpmath.exp(-1 / (4 * mpmath.mpf(t))) / mpmath.sqrt(mpmath.pi * t)
     assert result.value[0] == 0.0
     assert result.error_log10[0] >= float(mpmath.log10(exact))
+
+
+# A callable's F that underflows at every node (e^(-10 sqrt(s)) / s near t = 0,
+# where f = erfc(5 / sqrt(t)) is 1e-10860 at t = 1e-6) sums to 0 with an
+# estimate of 0: exact, it claimed, for a value that is not.
+@pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
+def test_a_callable_that_underflows_everywhere_does_not_claim_an_exact_zero(vectorized):
+    result = invlap.invert(lambda s: np.exp(-10 * np.sqrt(s)) / s, [1e-6, 1e-5],
+                           vectorized=vectorized, full_output=True)
+    assert np.all(result.value == 0) and np.all(result.error > 0)

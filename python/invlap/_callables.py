@@ -42,6 +42,8 @@ MOST_LINE_NODES = 60
 # A wide window's point whose rounding alone is this many times the tolerance is
 # not done again by decades (see _hyperbola_group).
 HOPELESS = 100.0
+# The least subnormal double, 2^-1074.
+SUBNORMAL = 5e-324
 
 
 def invert_callable(F, points, options, precision, vectorized, progress, workers=1):
@@ -65,6 +67,10 @@ def invert_callable(F, points, options, precision, vectorized, progress, workers
         calls.close()
     # Doubles' samples make estimates of at least the doubles' rounding: none
     # falls below the double range, so nothing is carried.
+    # An estimate of exactly 0 says every term was 0: where F underflowed at
+    # every node (e^(-10 sqrt(s)) / s at t = 1e-6, f = 1e-10860), f is below
+    # the least subnormal, not exactly 0, which the estimate must allow.
+    error = np.where((value == 0) & (error == 0) & (points.t > 0), SUBNORMAL, error)
     return value, error, None, methods, None, calls.summary()
 
 
@@ -147,18 +153,23 @@ COMPLEX_TRIALS = (1 + 1j, 0.6 + 1.7j)
 def accepts_complex(calls, points, i):
     """Whether F takes a complex s and gives a complex F(s): found out by calling F
     at s = 1 + 1j with the parameters of point i, and once more where that value
-    is real. Any exception, or results that are not complex numbers off the
-    real axis, say no."""
+    is real or not finite. Any other exception, or results that are not complex
+    numbers off the real axis, say no.
+
+    A pole may stand at the trial point itself: 1/(s^4 + 4) is 1/0 at 1 + 1j
+    (infinite in NumPy, ZeroDivisionError in Python), and went to GWR, whose
+    real samples near s = 0 at t = 1e5 cannot see its growing wave: 0 claimed
+    to 2e-18. The next trial tells."""
     keywords = _keywords(points, [i], calls.vectorized)
     for trial in COMPLEX_TRIALS:
         try:
             s = np.array([[trial]]) if calls.vectorized else trial
             value = complex(np.asarray(calls.vector(s, keywords)).ravel()[0])
+        except (ZeroDivisionError, OverflowError):
+            continue
         except Exception:
             return False
-        if not (math.isfinite(value.real) and math.isfinite(value.imag)):
-            return False
-        if value.imag != 0:
+        if value.imag != 0 and math.isfinite(value.real) and math.isfinite(value.imag):
             return True
     return False
 

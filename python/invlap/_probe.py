@@ -23,6 +23,13 @@ PROBES_PER_DECADE = 7.5
 # vertex stands at 0.14 / t_max or further right), up to RAY_REACH / t_min.
 RAY_START = 0.05
 RAY_REACH = 1e4
+# ...and up to this modulus at least, whatever the times: at late t the reach
+# above falls below the poles of the usual oscillating F (1e4 / t = 10 at t =
+# 1e3, where 1/(s (s^2 + 400)) came out as its step 1/400 alone, with no
+# estimate of the wave of amplitude 1/400 it missed, and s/(s^2 + 10^4) +
+# 1/sqrt(s) 0.9 off at t = 1e5). Found, such a pair is taken out by its
+# residue, or its points are flagged.
+LEAST_REACH = 1e4
 # Rays from the origin, by their angle from the positive real axis (the
 # imaginary axis last, where the poles of oscillating f sit). The left
 # half-plane is not probed: a pole there that a contour passes by is damped,
@@ -194,8 +201,9 @@ def probe_count(t_min, t_max):
 def _rays(t_min, t_max):
     """The rays' points (rays, points), the real axis first, and the step from
     each radius to the next; made once per span of times."""
-    decades = math.log10(RAY_REACH * t_max / (RAY_START * t_min))
-    radii = np.geomspace(RAY_START / t_max, RAY_REACH / t_min,
+    reach = max(RAY_REACH / t_min, LEAST_REACH)
+    decades = math.log10(reach * t_max / RAY_START)
+    radii = np.geomspace(RAY_START / t_max, reach,
                          max(8, math.ceil(PROBES_PER_DECADE * decades)))
     rays = np.array([radii * np.exp(1j * angle) for angle in RAY_ANGLES])
     return rays, radii * (radii[1] / radii[0] - 1)
