@@ -701,17 +701,23 @@ HIDDEN_SINGULARITIES = {
 }
 
 
+def _callable_points(F, f, times, **options):
+    """(result, met, silent) of the callable F at the times, against f in mpmath:
+    the points whose estimates claim 12 digits, and those of them off beyond it."""
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", invlap.AccuracyWarning)
+        result = invlap.invert(F, times, full_output=True, **options)
+    with mpmath.workdps(40):
+        exact = np.array([float(f(mpmath.mpf(float(t)))) for t in times])
+    met = result.error <= 1e-12 * np.abs(result.value)
+    return result, met, met & ~(np.abs(result.value - exact) <= result.error)
+
+
 @pytest.mark.parametrize("case", list(HIDDEN_SINGULARITIES))
 def test_hidden_singularities_beside_diffusion_leave_no_silent_value(case):
     F, f = HIDDEN_SINGULARITIES[case]
-    times = np.geomspace(1e-2, 1e2, 300)
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", invlap.AccuracyWarning)
-        result = invlap.invert(F, times, full_output=True)
-    with mpmath.workdps(30):
-        exact = np.array([float(f(mpmath.mpf(float(t)))) for t in times])
-    met = result.error <= 1e-12 * np.abs(result.value)
-    assert not np.any(met & ~(np.abs(result.value - exact) <= result.error))
+    _, met, silent = _callable_points(F, f, np.geomspace(1e-2, 1e2, 300))
+    assert not silent.any()
     if case == "pole":
         assert met.all()  # taken out by its residue, not merely flagged
 
@@ -737,13 +743,8 @@ LATE_WAVES = {
 @pytest.mark.parametrize("case", list(LATE_WAVES))
 def test_late_waves_of_callables_are_never_silent(case, vectorized):
     F, times, f = LATE_WAVES[case]
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", invlap.AccuracyWarning)
-        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
-    with mpmath.workdps(40):
-        exact = np.array([float(f(mpmath.mpf(t))) for t in times])
-    met = result.error <= 1e-12 * np.abs(result.value)
-    assert not np.any(met & ~(np.abs(result.value - exact) <= result.error))
+    _, met, silent = _callable_points(F, f, times, vectorized=vectorized)
+    assert not silent.any()
     if case == "pole at the first trial":
         assert met[:2].all()
 
@@ -810,13 +811,8 @@ def test_no_silent_point_beside_poles_the_probes_cannot_see(rho, share):
 @pytest.mark.parametrize("vectorized", [False, True], ids=["plain", "vectorized"])
 def test_no_silent_point_where_F_itself_is_noisy(F, f, vectorized):
     times = np.geomspace(1e-3, 1e3, 150)
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", invlap.AccuracyWarning)
-        result = invlap.invert(F, times, vectorized=vectorized, full_output=True)
-    with mpmath.workdps(30):
-        exact = np.array([float(f(mpmath.mpf(t))) for t in times])
-    met = result.error <= 1e-12 * np.abs(result.value)
-    assert times[met & (np.abs(result.value - exact) > result.error)].tolist() == []
+    _, _, silent = _callable_points(F, f, times, vectorized=vectorized)
+    assert times[silent].tolist() == []
 
 
 # Talbot asked for by name, one contour a time, on the same noisy F: its two
