@@ -734,7 +734,8 @@ LATE_WAVES = {
     "wave beside diffusion": (lambda s: s / (s * s + 1e4) + 1 / np.sqrt(s), [1e3, 1e5],
                               lambda t: mpmath.cos(100 * t) + 1 / mpmath.sqrt(mpmath.pi * t)),
     "pole at the first trial": (
-        lambda s: 1 / (s ** 4 + 4), [1.0, 10.0, 1e5],
+        np.errstate(divide="ignore", invalid="ignore")(lambda s: 1 / (s ** 4 + 4)),
+        [1.0, 10.0, 1e5],
         lambda t: (mpmath.sin(t) * mpmath.cosh(t) - mpmath.cos(t) * mpmath.sinh(t)) / 4),
 }
 
