@@ -588,9 +588,8 @@ def _converging_slowly(value, error, magnitude, line_error):
     a singularity stands near it, which it will pass by at every later t, where
     it shrinks. Not where f is tiny against the terms it is summed from, or the
     spread exceeds them: there the cancellation slows it, not a singularity."""
-    truncation = error - ROUNDING_SAFETY * EPS * magnitude
-    return ((truncation > line_error) & (error < magnitude)
-            & (np.abs(value) >= TINY_AGAINST_TERMS * magnitude))
+    return _near_singularity(value, error - ROUNDING_SAFETY * EPS * magnitude, error,
+                             magnitude, line_error)
 
 
 def check_values(span, shared):
