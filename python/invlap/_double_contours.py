@@ -82,9 +82,6 @@ CHECK_LINE_M = 40
 # A usual line whose own error exceeds this fraction of the value cannot judge
 # it: the far line checks it too.
 UNJUDGED = 1e-3
-# A shared window whose truncation stands at this share of its value or more is
-# checked on the per-t ladder (its design is for some 1e-15).
-ELEVATED = 3e-11
 # A window's contour is compared with the one before it at its first time where
 # that stands within this factor past the earlier window's end.
 OVERLAP = 1.25
@@ -308,19 +305,9 @@ def hyperbola(sample, t, which, ratio=HYPERBOLA_WINDOW, rounding=None, workers=1
                                                                        workers)
         if rounding is not None:
             rounding[window] = window_rounding
-        # A wide window whose truncation stands far above its design may have
-        # a singularity near it that it passes by between the rungs of the
-        # usual ladder, a factor of ten apart on four decades: a damped double
-        # pair at 100 e^(+-125 i) beside 1/sqrt(s), asked for 9 digits, was
-        # 2.2e-7 off at t = 0.03 with an estimate of 3.4e-10, missing less
-        # than the line's error at 0.01 and 0.1. (Its decade windows are on
-        # that ladder anyway; the wide ones of 1/(s+1), e^(-sqrt(s))/s, the
-        # radial-flow ratio or log(s)/s stay below ELEVATED.)
-        elevated = bool(np.any((estimate - window_rounding >= ELEVATED * np.abs(value[window]))
-                               & (np.abs(value[window]) >= TINY_AGAINST_TERMS * scale)))
         value[window], error[window], line[window], line_error[window], failures = (
             enclosure_checked(value[window], estimate, sample, t[window],
-                              which[window], shared=True, scale=scale, dense=elevated))
+                              which[window], shared=True, scale=scale))
         if (previous is not None and t0 <= OVERLAP * ratio * previous_t0
                 and _windows_disagree(previous, t0, value[window[0]], estimate[0], workers)):
             # The two windows' contours, one shape at two scales, differ at
@@ -468,7 +455,7 @@ def stehfest(samples, t, m):
 
 
 def enclosure_checked(value, error, sample, t, which, shared, scale, magnitude=None,
-                      group=None, dense=False):
+                      group=None):
     """The estimates of a deformed contour (Talbot, hyperbola), checked against the
     Bromwich line, which encloses every singularity left of it.
 
@@ -491,8 +478,7 @@ def enclosure_checked(value, error, sample, t, which, shared, scale, magnitude=N
     `magnitude`, converges slowly: see _converging_slowly) finds where the line
     takes over. A check that neither line can judge, of a value whose own
     estimate claims more and that is no rounding of `scale` (the sums of the
-    terms' magnitudes), fails too. A `dense` shared contour is checked on the
-    per-t ladder.
+    terms' magnitudes), fails too.
     Returns (value, error, line value, line error, first failures) with the
     line's where computed (NaN elsewhere), and (time, index into t) of the
     earliest point at which the contour was seen to pass a singularity by, one
@@ -553,8 +539,7 @@ def enclosure_checked(value, error, sample, t, which, shared, scale, magnitude=N
         # the ladder below it. Where one fails, the earliest that does is
         # where the contour is known to pass a singularity by.
         order = np.argsort(t)
-        factor = CHECK_LADDER if dense else max(CHECK_LADDER, (t.max() / t.min()) ** 0.25)
-        rungs = order[_ladder(t[order], factor)]
+        rungs = order[_ladder(t[order], max(CHECK_LADDER, (t.max() / t.min()) ** 0.25))]
         failed = np.concatenate([fails(rungs[:-1], False), fails(rungs[-1:], True)])
         if failed.any():
             bad[:] = True
